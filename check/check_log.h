@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace check {
+
+// The folder that holds the running executable, without a trailing separator except at the
+// root. Empty when it cannot be told.
+std::string applicationFolder();
+
+// The check log beside the executable; at the root this gives "//snlog.html", the same file.
+std::string logPath(const std::string& folder);
+
+// The URL is user text and the log is read in a browser, so markup in it is neutralised.
+std::string escapeHtml(std::string_view text);
+
+// One record without its line end: the URL, a space, the status line and a break.
+std::string logRecord(std::string_view url, std::string_view status);
+
+// The log file, open for appending for as long as the object lives. Every operation on a file
+// that could not be opened quietly does nothing.
+class LogFile {
+public:
+    explicit LogFile(const std::string& path) noexcept;
+
+    bool isOpen() const { return file_ != nullptr; }
+    // Writes `text` and ends the line with CR LF. False when it could not be written.
+    bool writeLine(std::string_view text);
+
+private:
+    struct Closer {
+        void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, Closer> file_;
+};
+
+} // namespace check

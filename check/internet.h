@@ -1,0 +1,53 @@
+#pragma once
+
+// A small synchronous internet client on libcurl: open a session, open a URL on it, read the
+// body a piece at a time, close. A null handle stands for "none"; every operation accepts one
+// and fails quietly, so a caller can run the four steps without checking in between.
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace check {
+
+struct InternetLimits {
+    std::chrono::milliseconds connectTimeout{30'000};
+    // A whole fetch ends well inside the 60-second interval between checks.
+    std::chrono::milliseconds totalTimeout{48'000};
+    long maxRedirects = 20;
+};
+
+class InternetSession;
+class InternetRequest;
+
+struct InternetCloser {
+    void operator()(InternetSession* session) const noexcept;
+    void operator()(InternetRequest* request) const noexcept;
+};
+
+using SessionHandle = std::unique_ptr<InternetSession, InternetCloser>;
+using RequestHandle = std::unique_ptr<InternetRequest, InternetCloser>;
+
+// Opens a session that identifies itself as `agent`. Null on failure.
+SessionHandle internetOpen(std::string_view agent, const InternetLimits& limits = {});
+
+// Sends the request and returns once the final response's headers have arrived, or null when
+// the URL cannot be fetched at all (bad or unsupported URL, refused connection, time-out, ...).
+// Nothing is ever served from a cache; proxies come from the standard environment variables.
+RequestHandle internetOpenUrl(InternetSession* session, const std::string& url);
+
+// Reads up to buffer.size() body bytes into `buffer` and returns their count: 0 once the body is
+// exhausted, and also on any failure or a null request.
+std::size_t internetReadFile(InternetRequest* request, std::span<char> buffer);
+
+// Releases a handle; a null one is left alone.
+template <typename Handle>
+void internetCloseHandle(Handle& handle) noexcept
+{
+    handle.reset();
+}
+
+} // namespace check

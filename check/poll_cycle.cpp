@@ -1,0 +1,88 @@
+#include "poll_cycle.h"
+
+#include "check_log.h"
+#include "check_texts.h"
+
+#include <utility>
+
+namespace check {
+
+namespace {
+
+// Runs one step; a failure abandons that step alone.
+template <typename Step>
+void attempt(Step&& step) noexcept
+{
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+// A condition that cannot be evaluated lets its guarded step run.
+template <typename Condition>
+bool holds(Condition&& condition) noexcept
+{
+    try {
+        return condition();
+    } catch (...) {
+        return true;
+    }
+}
+
+} // namespace
+
+PollCycle::PollCycle(SiteWindow& window, PageFetcher fetch, Clock clock, std::string folder)
+    : window_(window), fetch_(std::move(fetch)), clock_(std::move(clock)), logPath_(logPath(folder))
+{
+}
+
+std::string PollCycle::statusWithTime(std::string_view opening) const
+{
+    std::string status(opening);
+    status += formatTimestamp(clock_());
+    status += texts::kStatusClose;
+    return status;
+}
+
+void PollCycle::PollServer() noexcept
+{
+    attempt([&] { window_.setStatusText(std::string(texts::kStatusConnecting)); });
+
+    std::string body;
+    attempt([&] { body = fetch_(window_.urlText()); });
+
+    const auto minimized = [&] { return window_.windowState() == WindowState::Minimized; };
+    if (holds([&] { return body.empty(); })) {
+        attempt([&] { window_.setStatusText(statusWithTime(texts::kStatusDownOpen)); });
+        if (holds(minimized))
+            attempt([&] { window_.setCaption(std::string(texts::kCaptionDown)); });
+        if (SiteUp == 1)
+            attempt([&] { AlertUser(); });
+        SiteUp = 0;
+    } else {
+        attempt([&] { window_.setStatusText(statusWithTime(texts::kStatusUpOpen)); });
+        if (holds(minimized))
+            attempt([&] { window_.setCaption(std::string(texts::kCaptionUp)); });
+        if (SiteUp == 0)
+            attempt([&] { AlertUser(); });
+        SiteUp = 1;
+    }
+    body.clear();
+    body.shrink_to_fit();
+
+    // URL and status are read only once the file is open, so the record shows them as they
+    // stand at the moment of logging.
+    LogFile log(logPath_);
+    attempt([&] { log.writeLine(logRecord(window_.urlText(), window_.statusText())); });
+}
+
+void PollCycle::AlertUser()
+{
+    window_.beep();
+    if (window_.windowState() == WindowState::Minimized)
+        window_.setWindowState(WindowState::Normal);
+    window_.bringToFront();
+}
+
+} // namespace check

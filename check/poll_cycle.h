@@ -1,0 +1,37 @@
+#pragma once
+
+#include "site_window.h"
+#include "timestamp.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace check {
+
+using PageFetcher = std::function<std::string(const std::string& url)>;
+
+// One check of the watched site, and the verdict it leaves for the next one.
+class PollCycle {
+public:
+    PollCycle(SiteWindow& window, PageFetcher fetch, Clock clock, std::string folder);
+
+    // Fetches the URL, shows the verdict, alerts when it changed, logs it. Never throws: a step
+    // that fails is skipped and the next one runs.
+    void PollServer() noexcept;
+
+    // 1 when the last check found the site up; 0 after a down verdict or before any up one.
+    std::int16_t siteUp() const { return SiteUp; }
+
+private:
+    void AlertUser();
+    std::string statusWithTime(std::string_view opening) const;
+
+    SiteWindow& window_;
+    PageFetcher fetch_;
+    Clock clock_;
+    std::string logPath_;
+    std::int16_t SiteUp = 0;
+};
+
+} // namespace check

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+namespace check {
+
+enum class WindowState { Normal, Minimized, Maximized };
+
+// What a check needs of the window that shows it. Any operation may throw; the check carries
+// on with its next step.
+class SiteWindow {
+public:
+    virtual ~SiteWindow() = default;
+
+    virtual std::string urlText() const = 0;
+    virtual std::string statusText() const = 0;
+    virtual void setStatusText(const std::string& text) = 0;
+    virtual WindowState windowState() const = 0;
+    virtual void setWindowState(WindowState state) = 0;
+    virtual void setCaption(const std::string& caption) = 0;
+    virtual void bringToFront() = 0;
+    virtual void beep() = 0;
+};
+
+} // namespace check

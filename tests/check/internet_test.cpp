@@ -1,0 +1,120 @@
+#include "check_texts.h"
+#include "internet.h"
+#include "loopback_server.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+
+namespace {
+
+using namespace check;
+using testsupport::LoopbackServer;
+
+TEST(Internet, NullHandlesFailQuietly)
+{
+    RequestHandle request = internetOpenUrl(nullptr, "http://127.0.0.1/");
+    EXPECT_EQ(request, nullptr);
+    std::array<char, 16> buffer{};
+    EXPECT_EQ(internetReadFile(nullptr, buffer), 0u);
+    internetCloseHandle(request);
+    SessionHandle session;
+    internetCloseHandle(session);
+}
+
+TEST(Internet, ReadsHonourTheCountAskedForAndEndWithZero)
+{
+    LoopbackServer server;
+    SessionHandle session = internetOpen("agent");
+    ASSERT_NE(session, nullptr);
+    RequestHandle request = internetOpenUrl(session.get(), server.url("/bytes/1000"));
+    ASSERT_NE(request, nullptr);
+
+    std::string body;
+    std::array<char, 7> buffer{};
+    std::size_t count = 0;
+    while ((count = internetReadFile(request.get(), buffer)) != 0) {
+        ASSERT_LE(count, buffer.size());
+        body.append(buffer.data(), count);
+    }
+    EXPECT_EQ(body.size(), 1000u);
+    EXPECT_EQ(body.substr(0, 3), "abc");
+    EXPECT_EQ(internetReadFile(request.get(), buffer), 0u) << "stays at 0 after the end";
+}
+
+TEST(Internet, SendsTheAgentNameAndNoCustomHeaders)
+{
+    LoopbackServer server;
+    SessionHandle session = internetOpen(texts::kAgentName);
+    RequestHandle request = internetOpenUrl(session.get(), server.url("/page"));
+    ASSERT_NE(request, nullptr);
+    const std::string head = server.lastRequestHead();
+    EXPECT_NE(head.find("User-Agent: Sentrilo [http://www.yondrel.example/]\r\n"), std::string::npos) << head;
+    EXPECT_EQ(head.find("Cookie"), std::string::npos) << head;
+    EXPECT_EQ(head.find("If-"), std::string::npos) << "never a conditional (cached) request: " << head;
+}
+
+TEST(Internet, OpenWaitsForTheFinalResponseOnly)
+{
+    LoopbackServer server;
+    SessionHandle session = internetOpen("agent");
+    // Opening a redirect must not return on the 302's headers with nothing to read.
+    RequestHandle request = internetOpenUrl(session.get(), server.url("/redirect"));
+    ASSERT_NE(request, nullptr);
+    std::array<char, 2048> buffer{};
+    const std::size_t count = internetReadFile(request.get(), buffer);
+    EXPECT_EQ(std::string(buffer.data(), count), testsupport::kPageBody);
+}
+
+TEST(Internet, RejectedUrlsGiveNoHandle)
+{
+    LoopbackServer server;
+    SessionHandle session = internetOpen("agent");
+    const std::string port = std::to_string(server.port());
+    const std::string rejected[] = {
+        "",
+        "   ",
+        "127.0.0.1:" + port + "/page", // no scheme: never guessed as http
+        "localhost:" + port + "/page",
+        "file:///etc/hostname",
+        "telnet://127.0.0.1:" + port + "/",
+        "HTTP://",
+        std::string("http://127.0.0.1:") + port + "/page" + std::string(1, '\0') + "x",
+        "http://127.0.0.1:" + std::to_string(LoopbackServer::unusedPort()) + "/",
+    };
+    for (const std::string& url : rejected)
+        EXPECT_EQ(internetOpenUrl(session.get(), url), nullptr) << url;
+    EXPECT_EQ(server.requestCount(), 0u);
+}
+
+TEST(Internet, SchemeIsCaseInsensitiveAndLocalhostResolvesLocally)
+{
+    LoopbackServer server;
+    SessionHandle session = internetOpen("agent");
+    const std::string port = std::to_string(server.port());
+    EXPECT_NE(internetOpenUrl(session.get(), "HTTP://127.0.0.1:" + port + "/page"), nullptr);
+    EXPECT_NE(internetOpenUrl(session.get(), "http://localhost:" + port + "/page"), nullptr);
+}
+
+TEST(Internet, RequestMayOutliveItsSession)
+{
+    LoopbackServer server;
+    SessionHandle session = internetOpen("agent");
+    RequestHandle request = internetOpenUrl(session.get(), server.url("/page"));
+    ASSERT_NE(request, nullptr);
+    internetCloseHandle(session);
+    std::array<char, 2048> buffer{};
+    EXPECT_EQ(internetReadFile(request.get(), buffer), testsupport::kPageBody.size());
+}
+
+TEST(Internet, TimeOutsEndASilentServer)
+{
+    LoopbackServer server;
+    InternetLimits limits;
+    limits.totalTimeout = std::chrono::milliseconds(300);
+    SessionHandle session = internetOpen("agent", limits);
+    EXPECT_EQ(internetOpenUrl(session.get(), server.url("/silent")), nullptr);
+}
+
+} // namespace

@@ -1,0 +1,82 @@
+// In-process HTTP/1.1 server on 127.0.0.1 for tests and benchmarks.
+//
+// Every response closes its connection, so each request costs one accept and
+// one short-lived thread; that keeps the server simple and the tests
+// deterministic about what went over which connection.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace testsupport {
+
+inline constexpr std::string_view kPageBody = "<html><body>It works</body></html>\n";
+inline constexpr std::string_view kErrorBody = "<html><body>Internal trouble</body></html>\n";
+
+// Routes (query strings are ignored):
+//   /page       200 text/html, kPageBody
+//   /bytes/N    200, N bytes of 'a'..'z' repeating, streamed in chunks
+//   /empty      200, Content-Length: 0
+//   /nocontent  204
+//   /error      500, kErrorBody
+//   /redirect   302 -> /page
+//   /loop       302 -> /loop
+//   /to-file    302 -> file:///etc/hostname
+//   /silent     reads the request, never answers, holds the connection
+//   /endless    200 without Content-Length, body never ends
+//   otherwise   404
+class LoopbackServer {
+public:
+    // Binds 127.0.0.1 on a port the system picks and starts serving.
+    // Throws std::system_error if the socket cannot be set up.
+    LoopbackServer();
+    // Closes the listener and every open connection and joins every thread;
+    // prompt even while /silent or /endless connections are open.
+    ~LoopbackServer();
+
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+    std::uint16_t port() const;
+    // "http://127.0.0.1:<port>" + path
+    std::string url(std::string_view path) const;
+    // Requests whose head (request line and headers) was fully received.
+    std::size_t requestCount() const;
+    // Raw head of the latest request, including the terminating blank line.
+    std::string lastRequestHead() const;
+
+    // A 127.0.0.1 port with no listener, for "connection refused" cases.
+    // Another process could grab it afterwards, but that is unlikely within a test.
+    static std::uint16_t unusedPort();
+
+private:
+    struct Connection;
+
+    void acceptLoop();
+    void serve(Connection& conn);
+    void reapFinished();
+    void recordHead(std::string head);
+
+    int listenFd_ = -1;
+    int wakeFd_ = -1;  // eventfd; written once to stop the accept loop
+    std::uint16_t port_ = 0;
+    std::atomic<bool> stopping_{false};
+
+    // Only the accept thread touches this until it has been joined; after
+    // that only the destructor does, so it needs no lock.
+    std::vector<std::unique_ptr<Connection>> connections_;
+    std::thread acceptThread_;
+
+    mutable std::mutex statsMutex_;
+    std::size_t requestCount_ = 0;
+    std::string lastHead_;
+};
+
+}  // namespace testsupport
