@@ -52,7 +52,7 @@ void PollCycle::PollServer() noexcept
     std::string body;
     attempt([&] { body = fetch_(window_.urlText()); });
 
-    const auto minimized = [&] { return window_.windowState() == WindowState::Minimized; };
+    const auto minimized = [&] { return window_.state() == WindowState::Minimized; };
     if (holds([&] { return body.empty(); })) {
         attempt([&] { window_.setStatusText(statusWithTime(texts::kStatusDownOpen)); });
         if (holds(minimized))
@@ -80,8 +80,8 @@ void PollCycle::PollServer() noexcept
 void PollCycle::AlertUser()
 {
     window_.beep();
-    if (window_.windowState() == WindowState::Minimized)
-        window_.setWindowState(WindowState::Normal);
+    if (window_.state() == WindowState::Minimized)
+        window_.setState(WindowState::Normal);
     window_.bringToFront();
 }
 

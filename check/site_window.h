@@ -15,8 +15,8 @@ public:
     virtual std::string urlText() const = 0;
     virtual std::string statusText() const = 0;
     virtual void setStatusText(const std::string& text) = 0;
-    virtual WindowState windowState() const = 0;
-    virtual void setWindowState(WindowState state) = 0;
+    virtual WindowState state() const = 0;
+    virtual void setState(WindowState state) = 0;
     virtual void setCaption(const std::string& caption) = 0;
     virtual void bringToFront() = 0;
     virtual void beep() = 0;

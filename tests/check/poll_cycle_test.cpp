@@ -22,7 +22,7 @@ public:
     std::string url = "http://site.test/";
     std::string status;
     std::string caption = "Vorn Sentrilo";
-    WindowState state = WindowState::Normal;
+    WindowState windowState = WindowState::Normal;
     std::vector<std::string> events;
     bool failStateRead = false;
     bool failStatusRead = false;
@@ -36,15 +36,15 @@ public:
         return status;
     }
     void setStatusText(const std::string& text) override { status = text; }
-    WindowState windowState() const override
+    WindowState state() const override
     {
         if (failStateRead)
             throw std::runtime_error("state");
-        return state;
+        return windowState;
     }
-    void setWindowState(WindowState newState) override
+    void setState(WindowState newState) override
     {
-        state = newState;
+        windowState = newState;
         events.push_back(newState == WindowState::Normal ? "restore" : "state");
     }
     void setCaption(const std::string& text) override
@@ -159,10 +159,10 @@ TEST_F(PollCycleTest, StatusLineShowsVerdictAndTime)
 TEST_F(PollCycleTest, MinimizedWindowGetsTheMarker)
 {
     PollCycle cycle = makeCycle();
-    window.state = WindowState::Minimized;
+    window.windowState = WindowState::Minimized;
     cycle.PollServer();
     EXPECT_EQ(window.events, std::vector<std::string>{"caption [Site Down]"});
-    EXPECT_EQ(window.state, WindowState::Minimized) << "no change of verdict: stays minimized";
+    EXPECT_EQ(window.windowState, WindowState::Minimized) << "no change of verdict: stays minimized";
 
     // A change: the marker first, then the alert restores and raises the window.
     body = "up";
@@ -170,16 +170,16 @@ TEST_F(PollCycleTest, MinimizedWindowGetsTheMarker)
     cycle.PollServer();
     const std::vector<std::string> expected{"caption [Site OK]", "beep", "restore", "front"};
     EXPECT_EQ(window.events, expected);
-    EXPECT_EQ(window.state, WindowState::Normal);
+    EXPECT_EQ(window.windowState, WindowState::Normal);
 }
 
 TEST_F(PollCycleTest, MaximizedWindowStaysMaximizedOnAlert)
 {
     PollCycle cycle = makeCycle();
-    window.state = WindowState::Maximized;
+    window.windowState = WindowState::Maximized;
     body = "up";
     cycle.PollServer();
-    EXPECT_EQ(window.state, WindowState::Maximized);
+    EXPECT_EQ(window.windowState, WindowState::Maximized);
     EXPECT_EQ(window.events, (std::vector<std::string>{"beep", "front"}));
 }
 
@@ -202,7 +202,7 @@ TEST_F(PollCycleTest, UnwritableLogChangesNothingElse)
 {
     std::filesystem::create_directory(folder / "snlog.html");
     PollCycle cycle = makeCycle();
-    window.state = WindowState::Minimized;
+    window.windowState = WindowState::Minimized;
     body = "up";
     cycle.PollServer();
     EXPECT_EQ(window.status, "Status: SITE OK (12/08/26 14:05:09)");

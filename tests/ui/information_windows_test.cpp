@@ -1,0 +1,221 @@
+#include "fake_opener.h"
+#include "fmain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using ui::FMain;
+
+class InformationWindowsTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void boxesExistOnceAndShowTheirTexts();
+    void sponsorLinksOpenTheSponsorPages();
+    void closingTheMainWindowClosesEverythingAndEndsTheProgram();
+    void menusHaveNoAccessKeysOrShortcuts();
+    void everyFixedTextFitsItsRoom();
+
+private:
+    QWidget* topLevel(const char* name) const;
+    QAction* action(const char* name) const { return window->findChild<QAction*>(QLatin1String(name)); }
+
+    std::unique_ptr<QTemporaryDir> folder;
+    std::unique_ptr<FMain> window;
+};
+
+void InformationWindowsTest::init()
+{
+    folder = std::make_unique<QTemporaryDir>();
+    window = std::make_unique<FMain>(FMain::Engine{
+        [](const std::string&) { return std::string(); }, &std::chrono::system_clock::now,
+        folder->path().toStdString()});
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+void InformationWindowsTest::cleanup()
+{
+    window.reset();
+    folder.reset();
+}
+
+QWidget* InformationWindowsTest::topLevel(const char* name) const
+{
+    QWidget* found = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QLatin1String(name)) {
+            if (found != nullptr)
+                return nullptr; // more than one: never acceptable
+            found = widget;
+        }
+    }
+    return found;
+}
+
+void InformationWindowsTest::boxesExistOnceAndShowTheirTexts()
+{
+    action("MAbTol")->trigger();
+    action("MAbTol")->trigger();
+    QWidget* about = topLevel("FAbout");
+    QVERIFY(about != nullptr);
+    QVERIFY(about->isVisible());
+    QCOMPARE(about->windowTitle(), QStringLiteral("About the Sentrilo"));
+    QVERIFY2(about->parentWidget() == nullptr, "modeless and without an owner");
+    QVERIFY(about->windowFlags().testFlag(Qt::Tool));
+    QVERIFY(!about->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    QCOMPARE(about->findChild<QLabel*>(QStringLiteral("Label2"))->text(),
+        QStringLiteral("This utility will poll your webserver every 60 seconds and log the results to "
+                       "\"snlog.html\"."));
+    QCOMPARE(about->findChild<QLabel*>(QStringLiteral("Label1"))->font().weight(), QFont::Bold);
+
+    // Closed and chosen again: the same box comes back.
+    about->close();
+    action("MAbTol")->trigger();
+    QCOMPARE(topLevel("FAbout"), about);
+    QVERIFY(about->isVisible());
+
+    action("MQuib")->trigger();
+    action("MQuib")->trigger();
+    QWidget* quib = topLevel("FQuib");
+    QVERIFY(quib != nullptr);
+    QCOMPARE(quib->windowTitle(), QStringLiteral("About Yondrel"));
+    QCOMPARE(quib->findChild<QPushButton*>(QStringLiteral("Command1"))->text(), QStringLiteral("More Information"));
+    QVERIFY2(window->isVisible(), "the boxes do not block the main window");
+}
+
+void InformationWindowsTest::sponsorLinksOpenTheSponsorPages()
+{
+    FakeOpener opener;
+    auto* banner = window->findChild<QLabel*>(QStringLiteral("Label2"));
+    QCOMPARE(banner->text(), QStringLiteral("Play free online games at www.yondrel.example  Click Here!"));
+    QCOMPARE(banner->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseClick(banner, Qt::LeftButton);
+    QTRY_COMPARE(opener.calls().size(), 1);
+
+    action("MQuib")->trigger();
+    QTest::mouseClick(topLevel("FQuib")->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+    QTRY_COMPARE(opener.calls().size(), 2);
+    const QString dir = folder->path();
+    QCOMPARE(opener.calls(),
+        (QStringList{dir + QStringLiteral("|http://www.yondrel.example/"),
+            dir + QStringLiteral("|http://www.yondrel.example/?tolvan")}));
+}
+
+void InformationWindowsTest::closingTheMainWindowClosesEverythingAndEndsTheProgram()
+{
+    action("MAbTol")->trigger();
+    action("MQuib")->trigger();
+    QWidget* about = topLevel("FAbout");
+    QWidget* quib = topLevel("FQuib");
+    QVERIFY(about->isVisible() && quib->isVisible());
+
+    // The title bar's close box; the event loop must end by itself.
+    QTimer::singleShot(0, window.get(), &QWidget::close);
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
+    watchdog.start(10'000);
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(!about->isVisible());
+    QVERIFY(!quib->isVisible());
+    QVERIFY(!window->isVisible());
+}
+
+void InformationWindowsTest::menusHaveNoAccessKeysOrShortcuts()
+{
+    const QStringList expected{QStringLiteral("File"), QStringLiteral("Exit"), QStringLiteral("Logging"),
+        QStringLiteral("View Log"), QStringLiteral("About"), QStringLiteral("About the Sentrilo"),
+        QStringLiteral("About Yondrel")};
+    QStringList seen;
+    for (QAction* menu : window->menuBar()->actions()) {
+        seen << menu->text();
+        for (QAction* item : menu->menu()->actions()) {
+            seen << item->text();
+            QVERIFY(item->shortcut().isEmpty());
+        }
+    }
+    QCOMPARE(seen, expected);
+}
+
+namespace {
+
+// Fails when `text` does not fit in `room` (in the widget's font), wrapping when asked.
+bool fits(const QWidget* widget, const QString& text, QSize room, bool wrap = false)
+{
+    const QFontMetrics metrics(widget->font());
+    const QRect needed = wrap ? metrics.boundingRect(QRect(QPoint(), QSize(room.width(), 10'000)), Qt::TextWordWrap, text)
+                              : QRect(0, 0, metrics.horizontalAdvance(text), metrics.height());
+    if (needed.width() <= room.width() && needed.height() <= room.height())
+        return true;
+    qWarning() << widget->objectName() << text << "needs" << needed.size() << "has" << room;
+    return false;
+}
+
+template <typename T>
+T* child(QWidget* window, const char* name)
+{
+    T* found = window->findChild<T*>(QLatin1String(name));
+    if (found == nullptr)
+        qFatal("no %s", name);
+    return found;
+}
+
+} // namespace
+
+void InformationWindowsTest::everyFixedTextFitsItsRoom()
+{
+    auto* urlLabel = child<QLabel>(window.get(), "Label1");
+    auto* urlBox = child<QLineEdit>(window.get(), "TUrl");
+    auto* button = child<QPushButton>(window.get(), "BMode");
+    auto* status = child<QLabel>(window.get(), "lStatus");
+    auto* banner = child<QLabel>(window.get(), "Label2");
+
+    // The URL box lies over the end of its label: only the part before it is room.
+    QVERIFY(fits(urlLabel, urlLabel->text(), {urlBox->x() - urlLabel->x(), urlLabel->height()}));
+    const QMargins frame(4, 3, 4, 3); // what a button or text box frame takes, at the most
+    QVERIFY(fits(urlBox, QStringLiteral("http://"), urlBox->contentsRect().marginsRemoved(frame).size()));
+    for (const QString& caption : {QStringLiteral("Start"), QStringLiteral("Stop")})
+        QVERIFY(fits(button, caption, button->rect().marginsRemoved(frame).size()));
+    QVERIFY(fits(status, QStringLiteral("Status: Connecting..."), status->size()));
+    QVERIFY(fits(status, QStringLiteral("Status: SITE DOWN (12/31/2026 11:59:59 PM)"), status->size()));
+    QVERIFY(fits(banner, banner->text(), banner->size()));
+    QVERIFY(child<QWidget>(window.get(), "Shape1")->geometry().contains(banner->geometry()));
+
+    action("MAbTol")->trigger();
+    action("MQuib")->trigger();
+    QWidget* about = topLevel("FAbout");
+    QWidget* quib = topLevel("FQuib");
+    for (QWidget* box : {about, quib}) {
+        auto* heading = child<QLabel>(box, "Label1");
+        QVERIFY(fits(heading, heading->text(), heading->size()));
+        QVERIFY(box->rect().contains(heading->geometry()));
+    }
+    auto* aboutText = child<QLabel>(about, "Label2");
+    QVERIFY(fits(aboutText, aboutText->text(), aboutText->size(), true));
+    QVERIFY(about->rect().contains(aboutText->geometry()));
+
+    // The sponsor text's box runs on behind the button; its words must end above it.
+    auto* sponsorText = child<QLabel>(quib, "Label2");
+    auto* more = child<QPushButton>(quib, "Command1");
+    QVERIFY(fits(sponsorText, sponsorText->text(), {sponsorText->width(), more->y() - sponsorText->y()}, true));
+    QVERIFY(fits(more, more->text(), more->rect().marginsRemoved(frame).size()));
+    QVERIFY(quib->rect().contains(more->geometry()));
+}
+
+QTEST_MAIN(InformationWindowsTest)
+#include "information_windows_test.moc"

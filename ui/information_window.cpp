@@ -1,0 +1,46 @@
+#include "information_window.h"
+
+#include "program_icon.h"
+#include "twips.h"
+
+#include <QLabel>
+#include <QWidget>
+
+namespace ui {
+
+void setupInformationWindow(QWidget* window, const QString& title, int widthTwips, int heightTwips)
+{
+    // A tool window is what keeps a box without an owner out of the taskbar.
+    window->setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+        | Qt::WindowCloseButtonHint);
+    window->setWindowTitle(title);
+    window->setWindowIcon(programIcon());
+    window->setFixedSize(Twips::application().size(widthTwips, heightTwips));
+}
+
+QLabel* addLabel(QWidget* window, const QString& name, const QString& text, int left, int top, int width,
+    int height)
+{
+    auto* label = new QLabel(text, window);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setWordWrap(true);
+    label->setGeometry(Twips::application().rect(left, top, width, height));
+    return label;
+}
+
+QLabel* addHeading(QWidget* window, const QString& text, int left, int top, int width, int height)
+{
+    QLabel* label = addLabel(window, QStringLiteral("Label1"), text, left, top, width, height);
+    // The heading asks for the classic 8-point sans serif; the system's nearest one stands in.
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(8.25);
+    font.setWeight(QFont::Bold);
+    label->setFont(font);
+    label->setWordWrap(false);
+    return label;
+}
+
+} // namespace ui

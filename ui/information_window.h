@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+class QLabel;
+class QWidget;
+
+namespace ui {
+
+// The look the About and sponsor boxes share: a fixed dialog frame with only a close box, kept
+// out of the taskbar, the program icon, and a client area of the given size in twips.
+void setupInformationWindow(QWidget* window, const QString& title, int widthTwips, int heightTwips);
+
+// A plain-text label placed in twips, on top-left aligned text.
+QLabel* addLabel(QWidget* window, const QString& name, const QString& text, int left, int top, int width,
+    int height);
+
+// The bold heading of an information box.
+QLabel* addHeading(QWidget* window, const QString& text, int left, int top, int width, int height);
+
+} // namespace ui

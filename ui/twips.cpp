@@ -1,0 +1,50 @@
+#include "twips.h"
+
+#include <QApplication>
+#include <QFontMetricsF>
+
+#include <algorithm>
+#include <cmath>
+
+namespace ui {
+
+namespace {
+
+constexpr double kTwipsPerPixel = 15.0; // 1440 twips an inch at 96 logical dots an inch
+
+// Average letter width and line height, in pixels, of the font the layout was drawn for.
+constexpr double kDesignCharWidth = 6.0;
+constexpr double kDesignLineHeight = 13.0;
+
+} // namespace
+
+Twips::Twips(const QFont& font)
+{
+    const QFontMetricsF metrics(font);
+    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const double charWidth = metrics.horizontalAdvance(letters) / letters.size();
+    scale_ = std::max({1.0, charWidth / kDesignCharWidth, metrics.height() / kDesignLineHeight});
+}
+
+const Twips& Twips::application()
+{
+    static const Twips twips(QApplication::font());
+    return twips;
+}
+
+int Twips::toPixels(int twips) const
+{
+    return static_cast<int>(std::lround(twips * scale_ / kTwipsPerPixel));
+}
+
+QRect Twips::rect(int left, int top, int width, int height) const
+{
+    return {toPixels(left), toPixels(top), toPixels(width), toPixels(height)};
+}
+
+QSize Twips::size(int width, int height) const
+{
+    return {toPixels(width), toPixels(height)};
+}
+
+} // namespace ui
