@@ -52,22 +52,15 @@ void PollCycle::PollServer() noexcept
     std::string body;
     attempt([&] { body = fetch_(window_.urlText()); });
 
-    const auto minimized = [&] { return window_.state() == WindowState::Minimized; };
-    if (holds([&] { return body.empty(); })) {
-        attempt([&] { window_.setStatusText(statusWithTime(texts::kStatusDownOpen)); });
-        if (holds(minimized))
-            attempt([&] { window_.setCaption(std::string(texts::kCaptionDown)); });
-        if (SiteUp == 1)
-            attempt([&] { AlertUser(); });
-        SiteUp = 0;
-    } else {
-        attempt([&] { window_.setStatusText(statusWithTime(texts::kStatusUpOpen)); });
-        if (holds(minimized))
-            attempt([&] { window_.setCaption(std::string(texts::kCaptionUp)); });
-        if (SiteUp == 0)
-            attempt([&] { AlertUser(); });
-        SiteUp = 1;
-    }
+    const bool up = !holds([&] { return body.empty(); });
+    attempt([&] { window_.setStatusText(statusWithTime(up ? texts::kStatusUpOpen : texts::kStatusDownOpen)); });
+    if (holds([&] { return window_.state() == WindowState::Minimized; }))
+        attempt([&] { window_.setCaption(std::string(up ? texts::kCaptionUp : texts::kCaptionDown)); });
+    const std::int16_t verdict = up ? 1 : 0;
+    if (SiteUp != verdict)
+        attempt([&] { AlertUser(); });
+    SiteUp = verdict;
+    // The page is needed for its verdict only; a large one should not linger until the log is written.
     body.clear();
     body.shrink_to_fit();
 
