@@ -100,32 +100,32 @@ void FMain::setupControls()
     Line2 = addLine("Line2", 0, QPalette::Mid);
     Line3 = addLine("Line3", 15, QPalette::Dark);
 
-    const auto addLabel = [&](QWidget* label, const char* name, QRect geometry) {
-        label->setObjectName(QLatin1String(name));
-        label->setGeometry(geometry);
+    const auto place = [](QWidget* widget, const char* name, QRect geometry) {
+        widget->setObjectName(QLatin1String(name));
+        widget->setGeometry(geometry);
     };
 
     // Created in tab order, the URL box first, so that it takes the focus when the window opens.
     TUrl = new QLineEdit(texts::kInitialUrl, client);
-    addLabel(TUrl, "TUrl", twips.rect(1250, 135, 4095, 285));
+    place(TUrl, "TUrl", twips.rect(1250, 135, 4095, 285));
 
     Label1 = new QLabel(texts::kUrlLabel, client);
     Label1->setTextFormat(Qt::PlainText);
-    addLabel(Label1, "Label1", twips.rect(105, 165, 3015, 255));
+    place(Label1, "Label1", twips.rect(105, 165, 3015, 255));
     // The label's box runs on under the URL box; the box must stay on top of it.
     Label1->lower();
 
     BMode = new QPushButton(texts::kStart, client);
     BMode->setAutoDefault(false);
-    addLabel(BMode, "BMode", twips.rect(5400, 120, 615, 320));
+    place(BMode, "BMode", twips.rect(5400, 120, 615, 320));
     connect(BMode, &QPushButton::clicked, this, &FMain::BMode_Click);
 
     lStatus = new QLabel(texts::kStatusReady, client);
     lStatus->setTextFormat(Qt::PlainText);
-    addLabel(lStatus, "lStatus", twips.rect(105, 525, 6015, 255));
+    place(lStatus, "lStatus", twips.rect(105, 525, 6015, 255));
 
     Shape1 = new QFrame(client);
-    addLabel(Shape1, "Shape1", twips.rect(75, 840, 5955, 375));
+    place(Shape1, "Shape1", twips.rect(75, 840, 5955, 375));
     Shape1->setFrameShape(QFrame::Box);
     Shape1->setLineWidth(1);
     Shape1->setAutoFillBackground(true);
@@ -139,7 +139,7 @@ void FMain::setupControls()
     Label2->setTextFormat(Qt::PlainText);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     Label2->setPalette(white);
-    addLabel(Label2, "Label2", twips.rect(90, 915, 5760, 285));
+    place(Label2, "Label2", twips.rect(90, 915, 5760, 285));
     connect(Label2, &ClickLabel::clicked, this, &FMain::Label2_Click);
 
     setTabOrder(TUrl, BMode);
