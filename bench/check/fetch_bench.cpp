@@ -5,13 +5,13 @@
 // contender goes first, and each figure is the median of the per-round ratios: a burst of
 // noise then lands on both sides of one round instead of on one side of the whole run.
 
+#include "bench_support.h"
 #include "check_texts.h"
 #include "loopback_server.h"
 #include "page_fetcher.h"
 
 #include <curl/curl.h>
 
-#include <algorithm>
 #include <bit>
 #include <chrono>
 #include <cstdio>
@@ -34,21 +34,8 @@ using Fetch = std::function<std::string(const std::string& url)>;
 
 constexpr double kMiB = 1024.0 * 1024.0;
 
-struct Row {
-    std::string name;
-    std::string ours;
-    std::string baseline;
-    std::string ratio;
-    std::string target;
-    bool pass = false;
-};
-
-std::string format(const char* pattern, double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
-}
+using bench::format;
+using bench::Row;
 
 // ---- The baseline: what a caller would write with libcurl and nothing else. ----
 
@@ -116,13 +103,6 @@ double timeFetches(const Fetch& fetch, const std::string& url, int count, std::s
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t mid = values.size() / 2;
-    return values.size() % 2 != 0 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
 Comparison compare(const std::string& url, std::size_t expected, int rounds, int perRound)
 {
     Comparison result;
@@ -150,7 +130,7 @@ Comparison compare(const std::string& url, std::size_t expected, int rounds, int
     const double fetches = static_cast<double>(rounds) * perRound;
     result.oursSeconds = oursTotal / fetches;
     result.bareSeconds = bareTotal / fetches;
-    result.medianRatio = median(std::move(ratios));
+    result.medianRatio = bench::median(std::move(ratios));
     return result;
 }
 
@@ -173,12 +153,9 @@ Row speedRow(std::string name, const Comparison& c, double maxRatio, const char*
 // Peak resident set in KiB: VmHWM, which clear_refs can reset, else ru_maxrss.
 long peakResidentKiB()
 {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::strtol(line.c_str() + 6, nullptr, 10);
-    }
+    const long peak = bench::statusKiB("VmHWM");
+    if (peak >= 0)
+        return peak;
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
@@ -270,25 +247,11 @@ Row memoryRow(std::string name, const MemoryOutcome& m, double maxGrowthMiB)
     return row;
 }
 
-void printTable(const std::vector<Row>& rows)
-{
-    const char* pattern = "%-30s | %14s | %16s | %8s | %11s | %s\n";
-    std::printf(pattern, "name", "ours", "baseline", "ratio", "target", "result");
-    std::printf("%s\n", std::string(100, '-').c_str());
-    for (const Row& row : rows) {
-        std::printf(pattern, row.name.c_str(), row.ours.c_str(), row.baseline.c_str(), row.ratio.c_str(),
-            row.target.c_str(), row.pass ? "pass" : "FAIL");
-    }
-    std::fflush(stdout);
-}
-
 } // namespace
 
 int main()
 {
-    // Before any libcurl use: a proxy configured on the machine must never see loopback traffic.
-    ::setenv("no_proxy", "*", 1);
-    ::setenv("NO_PROXY", "*", 1);
+    bench::bypassProxies();
     if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
         std::fprintf(stderr, "check_bench: libcurl does not initialise\n");
         return 1;
@@ -321,9 +284,8 @@ int main()
     }
     curl_global_cleanup();
 
-    printTable(rows);
+    bench::printTable(rows, {.name = 30, .ours = 14, .baseline = 16, .ratio = 8, .target = 11, .rule = 100});
     if (!peakReset)
         std::printf("note: the peak could not be reset; memory growth is over the inherited peak\n");
-    const bool allPass = std::all_of(rows.begin(), rows.end(), [](const Row& row) { return row.pass; });
-    return allPass ? 0 : 1;
+    return bench::allPass(rows) ? 0 : 1;
 }

@@ -10,6 +10,7 @@
 // The loopback server runs in a process of its own, forked before any thread exists here, so
 // that its threads' stacks and CPU never count towards the window's figures.
 
+#include "bench_support.h"
 #include "fmain.h"
 #include "loopback_server.h"
 #include "program_icon.h"
@@ -37,7 +38,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -80,42 +80,9 @@ long long monotonicNs()
     return static_cast<long long>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
-struct Row {
-    std::string name;
-    std::string ours;
-    std::string baseline;
-    std::string ratio;
-    std::string target;
-    bool pass = false;
-};
-
-std::string format(const char* pattern, double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const std::size_t mid = values.size() / 2;
-    return values.size() % 2 != 0 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
-void printTable(const std::vector<Row>& rows)
-{
-    const char* pattern = "%-34s | %14s | %16s | %10s | %12s | %s\n";
-    std::printf(pattern, "name", "ours", "baseline", "ratio", "target", "result");
-    std::printf("%s\n", std::string(104, '-').c_str());
-    for (const Row& row : rows) {
-        std::printf(pattern, row.name.c_str(), row.ours.c_str(), row.baseline.c_str(), row.ratio.c_str(),
-            row.target.c_str(), row.pass ? "pass" : "FAIL");
-    }
-    std::fflush(stdout);
-}
+using bench::format;
+using bench::median;
+using bench::Row;
 
 // ---- Child processes. ----
 
@@ -358,13 +325,7 @@ CpuUse idleCpu(int ms)
 
 long residentKiB()
 {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::strtol(line.c_str() + 6, nullptr, 10);
-    }
-    return -1;
+    return bench::statusKiB("VmRSS");
 }
 
 // ---- What the children do. ----
@@ -650,9 +611,7 @@ int main(int argc, char* argv[])
     // Offscreen unless told otherwise; the children inherit the environment.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Before any libcurl use: a proxy configured on the machine must never see loopback traffic.
-    ::setenv("no_proxy", "*", 1);
-    ::setenv("NO_PROXY", "*", 1);
+    bench::bypassProxies();
 
     if (argc == 3 && std::strcmp(argv[1], "--child") == 0) {
         const std::string_view kind = argv[2];
@@ -685,7 +644,7 @@ int main(int argc, char* argv[])
     rows.push_back(idleRow(idle));
     rows.push_back(memoryRow(memory));
 
-    printTable(rows);
+    bench::printTable(rows, {.name = 34, .ours = 14, .baseline = 16, .ratio = 10, .target = 12, .rule = 104});
     std::printf("note: to the first Paint event alone, medians %.1f ms ours, %.1f ms bare; %d rounds each\n",
         median(startup.fmainPaint), median(startup.barePaint), kStartupRounds);
     if (idle.ran) {
@@ -694,6 +653,5 @@ int main(int argc, char* argv[])
             std::printf(", %ld bare", idle.bare->wakeups);
         std::printf("\n");
     }
-    const bool allPass = std::all_of(rows.begin(), rows.end(), [](const Row& row) { return row.pass; });
-    return allPass ? 0 : 1;
+    return bench::allPass(rows) ? 0 : 1;
 }
