@@ -28,6 +28,7 @@ private Q_SLOTS:
     void sponsorLinksOpenTheSponsorPages();
     void closingTheMainWindowClosesEverythingAndEndsTheProgram();
     void menusHaveNoAccessKeysOrShortcuts();
+    void everyWindowCarriesTheProgramIcon();
     void everyFixedTextFitsItsRoom();
 
 private:
@@ -150,6 +151,18 @@ void InformationWindowsTest::menusHaveNoAccessKeysOrShortcuts()
         }
     }
     QCOMPARE(seen, expected);
+}
+
+void InformationWindowsTest::everyWindowCarriesTheProgramIcon()
+{
+    action("MAbTol")->trigger();
+    action("MQuib")->trigger();
+    // Both pictures must have been compiled in: a lost resource gives an empty icon, silently.
+    for (QWidget* shown : {static_cast<QWidget*>(window.get()), topLevel("FAbout"), topLevel("FQuib")}) {
+        const QList<QSize> sizes = shown->windowIcon().availableSizes();
+        QVERIFY2(sizes.contains(QSize(32, 32)) && sizes.contains(QSize(16, 16)), qPrintable(shown->objectName()));
+        QCOMPARE(shown->windowIcon().pixmap(QSize(16, 16)).size(), QSize(16, 16));
+    }
 }
 
 namespace {
