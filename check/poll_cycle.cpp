@@ -58,7 +58,7 @@ void PollCycle::PollServer() noexcept
         attempt([&] { window_.setCaption(std::string(up ? texts::kCaptionUp : texts::kCaptionDown)); });
     const std::int16_t verdict = up ? 1 : 0;
     if (SiteUp != verdict)
-        attempt([&] { AlertUser(); });
+        attempt([&] { AlertUser(up ? texts::kCaptionUp : texts::kCaptionDown); });
     SiteUp = verdict;
     // The page is needed for its verdict only; a large one should not linger until the log is written.
     body.clear();
@@ -70,12 +70,14 @@ void PollCycle::PollServer() noexcept
     attempt([&] { log.writeLine(logRecord(window_.urlText(), window_.statusText())); });
 }
 
-void PollCycle::AlertUser()
+void PollCycle::AlertUser(std::string_view marker)
 {
     window_.beep();
     if (window_.state() == WindowState::Minimized)
         window_.setState(WindowState::Normal);
     window_.bringToFront();
+    // The desktop may refuse the raise and the bell is often silent; a notification is seen.
+    window_.notify(std::string(marker), window_.urlText() + '\n' + window_.statusText());
 }
 
 } // namespace check

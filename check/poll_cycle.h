@@ -24,7 +24,7 @@ public:
     std::int16_t siteUp() const { return SiteUp; }
 
 private:
-    void AlertUser();
+    void AlertUser(std::string_view marker);
     std::string statusWithTime(std::string_view opening) const;
 
     SiteWindow& window_;

@@ -20,6 +20,8 @@ public:
     virtual void setCaption(const std::string& caption) = 0;
     virtual void bringToFront() = 0;
     virtual void beep() = 0;
+    // Tells the desktop in a notification; the texts are plain, the body may span lines.
+    virtual void notify(const std::string& summary, const std::string& body) = 0;
 };
 
 } // namespace check

@@ -2,8 +2,10 @@
 
 #include "check_log.h"
 #include "click_label.h"
+#include "desktop_notifier.h"
 #include "fabout.h"
 #include "fquib.h"
+#include "information_window.h"
 #include "page_fetcher.h"
 #include "program_icon.h"
 #include "shell_open.h"
@@ -36,14 +38,6 @@ std::string toLocal(const QString& text)
     return text.toLocal8Bit().toStdString();
 }
 
-// Brings a box forward, showing it first if it is closed.
-void present(QWidget* box)
-{
-    box->show();
-    box->raise();
-    box->activateWindow();
-}
-
 } // namespace
 
 FMain::Engine FMain::Engine::system()
@@ -61,6 +55,7 @@ FMain::FMain(Engine engine, QWidget* parent)
     setupControls();
     setupMenus();
     setupTimer();
+    notifier_ = new DesktopNotifier(this);
 }
 
 FMain::~FMain() = default;
@@ -250,14 +245,14 @@ void FMain::MAbTol_Click()
 {
     if (!about_)
         about_ = std::make_unique<FAbout>();
-    present(about_.get());
+    presentBox(about_.get());
 }
 
 void FMain::MQuib_Click()
 {
     if (!quib_)
         quib_ = std::make_unique<FQuib>(applicationFolder());
-    present(quib_.get());
+    presentBox(quib_.get());
 }
 
 void FMain::changeEvent(QEvent* event)
@@ -344,6 +339,11 @@ void FMain::bringToFront()
 void FMain::beep()
 {
     QApplication::beep();
+}
+
+void FMain::notify(const std::string& summary, const std::string& body)
+{
+    notifier_->notify(fromLocal(summary), fromLocal(body));
 }
 
 } // namespace ui

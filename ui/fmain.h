@@ -19,6 +19,7 @@ class QTimer;
 namespace ui {
 
 class ClickLabel;
+class DesktopNotifier;
 class FAbout;
 class FQuib;
 
@@ -77,6 +78,7 @@ private:
     void setCaption(const std::string& caption) override;
     void bringToFront() override;
     void beep() override;
+    void notify(const std::string& summary, const std::string& body) override;
 
     std::string folder_;
     check::PollCycle cycle_;
@@ -91,6 +93,7 @@ private:
     QFrame* Line2 = nullptr;
     QFrame* Line3 = nullptr;
     QTimer* Timer1 = nullptr;
+    DesktopNotifier* notifier_ = nullptr;
 
     QMenu* MFile = nullptr;
     QAction* MExit = nullptr;

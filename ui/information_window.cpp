@@ -1,6 +1,7 @@
 #include "information_window.h"
 
 #include "program_icon.h"
+#include "taskbar_hints.h"
 #include "twips.h"
 
 #include <QLabel>
@@ -16,6 +17,17 @@ void setupInformationWindow(QWidget* window, const QString& title, int widthTwip
     window->setWindowTitle(title);
     window->setWindowIcon(programIcon());
     window->setFixedSize(Twips::application().size(widthTwips, heightTwips));
+}
+
+void presentBox(QWidget* box)
+{
+    if (!box->isVisible()) {
+        keepOffTaskbar(box);
+        box->show();
+    }
+    box->setWindowState((box->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    box->raise();
+    box->activateWindow();
 }
 
 QLabel* addLabel(QWidget* window, const QString& name, const QString& text, int left, int top, int width,

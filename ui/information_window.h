@@ -11,6 +11,10 @@ namespace ui {
 // out of the taskbar, the program icon, and a client area of the given size in twips.
 void setupInformationWindow(QWidget* window, const QString& title, int widthTwips, int heightTwips);
 
+// Brings a box forward whatever its state: shown if closed, restored if minimized, raised and
+// made active.
+void presentBox(QWidget* box);
+
 // A plain-text label placed in twips, on top-left aligned text.
 QLabel* addLabel(QWidget* window, const QString& name, const QString& text, int left, int top, int width,
     int height);

@@ -1,18 +1,17 @@
+#include "application.h"
 #include "fmain.h"
-#include "program_icon.h"
-#include "ui_texts.h"
+#include "platform_choice.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    std::vector<char*> arguments = ui::withPlatformChoice(argc, argv);
+    int count = static_cast<int>(arguments.size()) - 1;
     // QApplication also sets the C library's locale from the environment, which the
     // timestamps of the checks follow.
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("sentrilo"));
-    QApplication::setApplicationDisplayName(ui::texts::kProductTitle);
-    QApplication::setDesktopFileName(QStringLiteral("sentrilo"));
-    QApplication::setWindowIcon(ui::programIcon());
+    QApplication app(count, arguments.data());
+    ui::setupApplication();
 
     ui::FMain window;
     window.show();

@@ -59,6 +59,12 @@ public:
             throw std::runtime_error("beep");
         events.push_back("beep");
     }
+    void notify(const std::string& summary, const std::string& body) override
+    {
+        events.push_back("notify " + summary);
+        notificationBody = body;
+    }
+    std::string notificationBody;
 };
 
 std::chrono::system_clock::time_point localTime(int year, int month, int day, int hour, int minute, int second)
@@ -132,7 +138,7 @@ TEST_F(PollCycleTest, AlertsOnlyWhenTheVerdictChanges)
         window.events.clear();
         cycle.PollServer();
         EXPECT_EQ(cycle.siteUp(), row.siteUp) << "body '" << row.body << "'";
-        const std::vector<std::string> alert{"beep", "front"};
+        const std::vector<std::string> alert{"beep", "front", row.siteUp ? "notify [Site OK]" : "notify [Site Down]"};
         EXPECT_EQ(window.events, row.alert ? alert : std::vector<std::string>{}) << "body '" << row.body << "'";
     }
 }
@@ -168,9 +174,10 @@ TEST_F(PollCycleTest, MinimizedWindowGetsTheMarker)
     body = "up";
     window.events.clear();
     cycle.PollServer();
-    const std::vector<std::string> expected{"caption [Site OK]", "beep", "restore", "front"};
+    const std::vector<std::string> expected{"caption [Site OK]", "beep", "restore", "front", "notify [Site OK]"};
     EXPECT_EQ(window.events, expected);
     EXPECT_EQ(window.windowState, WindowState::Normal);
+    EXPECT_EQ(window.notificationBody, "http://site.test/\nStatus: SITE OK (12/08/26 14:05:09)");
 }
 
 TEST_F(PollCycleTest, MaximizedWindowStaysMaximizedOnAlert)
@@ -180,7 +187,7 @@ TEST_F(PollCycleTest, MaximizedWindowStaysMaximizedOnAlert)
     body = "up";
     cycle.PollServer();
     EXPECT_EQ(window.windowState, WindowState::Maximized);
-    EXPECT_EQ(window.events, (std::vector<std::string>{"beep", "front"}));
+    EXPECT_EQ(window.events, (std::vector<std::string>{"beep", "front", "notify [Site OK]"}));
 }
 
 TEST_F(PollCycleTest, EveryCheckAppendsOneRecord)
@@ -206,7 +213,7 @@ TEST_F(PollCycleTest, UnwritableLogChangesNothingElse)
     body = "up";
     cycle.PollServer();
     EXPECT_EQ(window.status, "Status: SITE OK (12/08/26 14:05:09)");
-    EXPECT_EQ(window.events, (std::vector<std::string>{"caption [Site OK]", "beep", "restore", "front"}));
+    EXPECT_EQ(window.events, (std::vector<std::string>{"caption [Site OK]", "beep", "restore", "front", "notify [Site OK]"}));
     EXPECT_EQ(cycle.siteUp(), 1);
     EXPECT_TRUE(std::filesystem::is_directory(folder / "snlog.html"));
 }

@@ -53,6 +53,7 @@ check_tree() { # check_tree ROOT: what every installed tree must hold
     check "desktop entry installed" test -f "$desktop"
     check "desktop entry names the program" grep -qx 'Name=Vorn Sentrilo' "$desktop"
     check "desktop entry icon" grep -qx 'Icon=sentrilo' "$desktop"
+    check "desktop entry declares its notifications" grep -qx "X-GNOME-UsesNotifications=true" "$desktop"
     check "no placeholder left" lacks "$desktop" @
     # Hints count too: the entry is meant to validate without a word.
     if command -v desktop-file-validate >/dev/null 2>&1; then

@@ -191,9 +191,13 @@ LoopbackServer::LoopbackServer()
         wakeFd_ = ::eventfd(0, EFD_CLOEXEC);
         if (wakeFd_ < 0)
             throwErrno("eventfd");
+        releaseFd_ = ::eventfd(0, EFD_CLOEXEC);
+        if (releaseFd_ < 0)
+            throwErrno("eventfd");
 
         acceptThread_ = std::thread(&LoopbackServer::acceptLoop, this);
     } catch (...) {
+        closeFd(releaseFd_);
         closeFd(wakeFd_);
         closeFd(listenFd_);
         throw;
@@ -222,6 +226,14 @@ LoopbackServer::~LoopbackServer()
 
     closeFd(listenFd_);
     closeFd(wakeFd_);
+    closeFd(releaseFd_);
+}
+
+void LoopbackServer::release()
+{
+    const std::uint64_t one = 1;
+    // Never read, so it stays readable for every held connection, now and later.
+    [[maybe_unused]] const ssize_t n = ::write(releaseFd_, &one, sizeof one);
 }
 
 std::uint16_t LoopbackServer::port() const
@@ -460,6 +472,19 @@ void LoopbackServer::serve(Connection& conn)
     if (path == "/silent") {
         drain(false);
         conn.done.store(true, std::memory_order_release);
+        return;
+    }
+
+    if (path == "/held") {
+        // Answers once released; the peer closing or the server stopping ends the wait too.
+        pollfd waits[] = {{fd, POLLIN, 0}, {releaseFd_, POLLIN, 0}};
+        while (::poll(waits, 2, -1) < 0 && errno == EINTR) {
+        }
+        if (waits[1].revents & POLLIN) {
+            const Response r = textResponse(200, "text/html", kPageBody);
+            sendAll(fd, responseHead(r, r.body.size()) + r.body);
+        }
+        finish(true);
         return;
     }
 

@@ -30,6 +30,7 @@ inline constexpr std::string_view kErrorBody = "<html><body>Internal trouble</bo
 //   /loop       302 -> /loop
 //   /to-file    302 -> file:///etc/hostname
 //   /silent     reads the request, never answers, holds the connection
+//   /held       holds the connection until release(), then answers as /page
 //   /endless    200 without Content-Length, body never ends
 //   otherwise   404
 class LoopbackServer {
@@ -52,6 +53,9 @@ public:
     // Raw head of the latest request, including the terminating blank line.
     std::string lastRequestHead() const;
 
+    // Lets every /held request, waiting or still to come, have its answer.
+    void release();
+
     // A 127.0.0.1 port with no listener, for "connection refused" cases.
     // Another process could grab it afterwards, but that is unlikely within a test.
     static std::uint16_t unusedPort();
@@ -66,6 +70,7 @@ private:
 
     int listenFd_ = -1;
     int wakeFd_ = -1;  // eventfd; written once to stop the accept loop
+    int releaseFd_ = -1;  // eventfd; written once to answer /held
     std::uint16_t port_ = 0;
     std::atomic<bool> stopping_{false};
 

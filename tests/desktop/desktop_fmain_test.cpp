@@ -1,0 +1,282 @@
+// What the desktop itself sees of the windows: run on a real X server with a window manager
+// (see with-desktop), with the check engine replaced where a test needs to steer it.
+#include "application.h"
+#include "fake_opener.h"
+#include "fmain.h"
+#include "loopback_server.h"
+#include "notification_standin.h"
+#include "page_fetcher.h"
+#include "x11_probe.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDBusConnection>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+using ui::FMain;
+
+namespace {
+
+xcb_window_t xid(const QWidget* window)
+{
+    return static_cast<xcb_window_t>(window->winId());
+}
+
+QWidget* topLevel(const char* name)
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QLatin1String(name))
+            return widget;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class DesktopFMainTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void titlesHintsAndIconsAreWhatTheDesktopReads();
+    void checksWhileMinimizedMarkRingAndNotify();
+    void aMinimizedBoxComesBackFromItsMenu();
+    void inputDuringACheckWaitsForIt();
+    // Run on its own, in a session without a bus (see CMakeLists.txt).
+    void withoutABusTheCheckStillLogs();
+
+private:
+    template <typename T>
+    T* child(const char* name) const { return window->findChild<T*>(QLatin1String(name)); }
+    void trigger(const char* action) const { child<QAction>(action)->trigger(); }
+    void typeUrl(const QString& text);
+    QByteArray log() const;
+    void minimize(QWidget* target);
+
+    std::unique_ptr<X11Probe> probe;
+    std::unique_ptr<BellCounter> bells;
+    NotificationStandIn notifications;
+    bool haveBus = false;
+
+    std::unique_ptr<QTemporaryDir> folder;
+    std::unique_ptr<FMain> window;
+    std::function<std::string(const std::string&)> fetch;
+};
+
+void DesktopFMainTest::initTestCase()
+{
+    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    ui::setupApplication();
+    probe = std::make_unique<X11Probe>();
+    bells = std::make_unique<BellCounter>();
+    haveBus = QDBusConnection::sessionBus().isConnected();
+    if (haveBus)
+        QVERIFY(notifications.start());
+}
+
+void DesktopFMainTest::init()
+{
+    folder = std::make_unique<QTemporaryDir>();
+    fetch = [](const std::string&) { return std::string(); };
+    window = std::make_unique<FMain>(FMain::Engine{[this](const std::string& url) { return fetch(url); },
+        [] { return std::chrono::system_clock::from_time_t(1'800'000'000); }, folder->path().toStdString()});
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    bells->takeCount(probe->connection());
+}
+
+void DesktopFMainTest::cleanup()
+{
+    window.reset();
+    folder.reset();
+}
+
+void DesktopFMainTest::typeUrl(const QString& text)
+{
+    child<QLineEdit>("TUrl")->setText(text);
+}
+
+QByteArray DesktopFMainTest::log() const
+{
+    QFile file(folder->filePath(QStringLiteral("snlog.html")));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// As a taskbar does: the window manager iconifies the window, the program only hears of it.
+void DesktopFMainTest::minimize(QWidget* target)
+{
+    QCOMPARE(std::system(("xdotool windowminimize " + std::to_string(xid(target))).c_str()), 0);
+    QTRY_VERIFY(probe->iconic(xid(target)));
+    QTRY_VERIFY(target->isMinimized());
+}
+
+void DesktopFMainTest::titlesHintsAndIconsAreWhatTheDesktopReads()
+{
+    trigger("MAbTol");
+    trigger("MQuib");
+    QWidget* about = topLevel("FAbout");
+    QWidget* sponsor = topLevel("FQuib");
+    QVERIFY(about != nullptr && sponsor != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(about));
+    QVERIFY(QTest::qWaitForWindowExposed(sponsor));
+
+    const struct {
+        QWidget* window;
+        const char* title;
+        bool inTaskbar;
+    } rows[] = {{window.get(), "Vorn Sentrilo", true}, {about, "About the Sentrilo", false},
+        {sponsor, "About Yondrel", false}};
+    for (const auto& row : rows) {
+        const xcb_window_t id = xid(row.window);
+        QTRY_COMPARE(probe->netWmName(id), QString::fromLatin1(row.title));
+        // The class names the program (the instance is the executable's own name).
+        QCOMPARE(probe->wmClass(id).value(1), QStringLiteral("sentrilo"));
+        QCOMPARE(probe->fixedSize(id), row.window->size());
+        const std::vector<QSize> icons = probe->iconSizes(id);
+        QVERIFY2(std::find(icons.begin(), icons.end(), QSize(32, 32)) != icons.end(), row.title);
+        QVERIFY2(std::find(icons.begin(), icons.end(), QSize(16, 16)) != icons.end(), row.title);
+        const QStringList states = probe->netWmState(id);
+        QCOMPARE(states.contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR")), !row.inTaskbar);
+        QCOMPARE(states.contains(QStringLiteral("_NET_WM_STATE_SKIP_PAGER")), !row.inTaskbar);
+    }
+
+    // Closed and shown again, a box is new to the window manager and must say it again.
+    about->close();
+    QTRY_VERIFY(!about->isVisible());
+    trigger("MAbTol");
+    QTRY_VERIFY(probe->netWmState(xid(about)).contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR")));
+}
+
+void DesktopFMainTest::checksWhileMinimizedMarkRingAndNotify()
+{
+    std::string body;
+    fetch = [&](const std::string&) { return body; };
+    typeUrl(QStringLiteral("http://127.0.0.1:9/a?b&c"));
+    QTest::mouseClick(child<QPushButton>("BMode"), Qt::LeftButton);
+    bells->takeCount(probe->connection()); // the first check: down, no change
+
+    const qsizetype notifiedBefore = notifications.calls().size();
+    const struct {
+        const char* body;
+        bool change;
+    } rows[] = {{"x", true}, {"x", false}, {"", true}, {"", false}, {"x", true}};
+    for (const auto& row : rows) {
+        minimize(window.get());
+        body = row.body;
+        const qsizetype notified = notifications.calls().size();
+        window->PollServer();
+        QCOMPARE(notifications.calls().size(), notified); // sent, but no answer was waited for
+
+        const xcb_window_t id = xid(window.get());
+        const char* marker = *row.body ? "[Site OK]" : "[Site Down]";
+        QCOMPARE(bells->takeCount(probe->connection()), row.change ? 1 : 0);
+        if (row.change) {
+            QTRY_VERIFY(!probe->iconic(id));
+            QTRY_COMPARE(probe->netWmName(id), QStringLiteral("Vorn Sentrilo"));
+            if (haveBus) {
+                QTRY_COMPARE(notifications.calls().size(), notified + 1);
+                const NotificationStandIn::Call& call = notifications.calls().last();
+                QCOMPARE(call.appName, QStringLiteral("Vorn Sentrilo"));
+                QCOMPARE(call.summary, QString::fromLatin1(marker));
+                // Plain text to a service that reads markup: the URL's "&" arrives escaped.
+                QCOMPARE(call.body, QStringLiteral("http://127.0.0.1:9/a?b&amp;c\n")
+                        + child<QLabel>("lStatus")->text().toHtmlEscaped());
+                QCOMPARE(call.icon, QStringLiteral("sentrilo"));
+                const qsizetype index = notifications.calls().size() - 1;
+                QCOMPARE(call.replacesId, index > 0 ? notifications.calls().at(index - 1).id : 0u);
+            }
+        } else {
+            QTRY_COMPARE(probe->netWmName(id), QString::fromLatin1(marker));
+            QVERIFY2(probe->iconic(id), "no change of verdict: the window stays minimized");
+            QTest::qWait(100);
+            QCOMPARE(notifications.calls().size(), notified);
+        }
+    }
+    if (haveBus)
+        QCOMPARE(notifications.calls().size(), notifiedBefore + 3);
+}
+
+void DesktopFMainTest::aMinimizedBoxComesBackFromItsMenu()
+{
+    for (const auto& [name, boxName] : {std::pair{"MAbTol", "FAbout"}, std::pair{"MQuib", "FQuib"}}) {
+        trigger(name);
+        QWidget* box = topLevel(boxName);
+        QVERIFY(QTest::qWaitForWindowExposed(box));
+        minimize(box);
+        trigger(name);
+        QTRY_VERIFY2(!probe->iconic(xid(box)), name);
+        QTRY_COMPARE(probe->activeWindow(), xid(box));
+    }
+}
+
+void DesktopFMainTest::inputDuringACheckWaitsForIt()
+{
+    FakeOpener opener;
+    testsupport::LoopbackServer server;
+    check::InternetLimits limits;
+    limits.connectTimeout = std::chrono::seconds(5);
+    limits.totalTimeout = std::chrono::seconds(30);
+    QStringList openedByTheEnd;
+    QString buttonByTheEnd;
+    fetch = [&](const std::string& url) {
+        std::string body = check::FetchPage(url, limits);
+        openedByTheEnd = opener.calls();
+        buttonByTheEnd = child<QPushButton>("BMode")->text();
+        return body;
+    };
+    typeUrl(QString::fromStdString(server.url("/held")));
+
+    // While the check holds the program: a click on the banner, then Space on the focused
+    // button, sent as a user would, from outside; then the server answers.
+    const QPoint banner = child<QLabel>("Label2")->mapTo(window.get(), child<QLabel>("Label2")->rect().center());
+    const std::string click = "xdotool mousemove --window " + std::to_string(xid(window.get())) + ' '
+        + std::to_string(banner.x()) + ' ' + std::to_string(banner.y()) + " click 1 key space";
+    bool injected = false;
+    std::thread user([&] {
+        for (int i = 0; i < 3000 && server.requestCount() == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        injected = std::system(click.c_str()) == 0;
+        server.release();
+    });
+    child<QPushButton>("BMode")->setFocus();
+    QTest::keyClick(child<QPushButton>("BMode"), Qt::Key_Space); // Start: the check runs now
+    user.join();
+
+    QVERIFY(injected);
+    QCOMPARE(openedByTheEnd, QStringList());
+    QCOMPARE(buttonByTheEnd, QStringLiteral("Stop"));
+    QVERIFY(child<QLabel>("lStatus")->text().startsWith(QStringLiteral("Status: SITE OK (")));
+    // Handled once the check is over: the banner's page opens and Space stops the watch.
+    QTRY_COMPARE(opener.calls().size(), 1);
+    QVERIFY(opener.calls().first().endsWith(QStringLiteral("http://www.yondrel.example/")));
+    QTRY_COMPARE(child<QPushButton>("BMode")->text(), QStringLiteral("Start"));
+    QCOMPARE(log().count("<BR>\n\r\n"), 1);
+}
+
+void DesktopFMainTest::withoutABusTheCheckStillLogs()
+{
+    if (haveBus)
+        QSKIP("runs in a session without a bus");
+    fetch = [](const std::string&) { return std::string("up"); };
+    typeUrl(QStringLiteral("http://127.0.0.1:9/"));
+    QTest::mouseClick(child<QPushButton>("BMode"), Qt::LeftButton);
+    QVERIFY(child<QLabel>("lStatus")->text().startsWith(QStringLiteral("Status: SITE OK (")));
+    QCOMPARE(bells->takeCount(probe->connection()), 1);
+    QCOMPARE(log().count("Status: SITE OK ("), 1);
+}
+
+QTEST_MAIN(DesktopFMainTest)
+#include "desktop_fmain_test.moc"

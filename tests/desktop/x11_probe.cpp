@@ -1,0 +1,192 @@
+#include "x11_probe.h"
+
+#include <QGuiApplication>
+
+// The XKB header names a member `explicit`, which C++ reserves.
+#define explicit xkb_explicit
+#include <xcb/xkb.h>
+#undef explicit
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+namespace {
+
+struct FreeReply {
+    void operator()(void* reply) const noexcept { std::free(reply); }
+};
+template <typename Reply>
+using ReplyPtr = std::unique_ptr<Reply, FreeReply>;
+
+xcb_atom_t internAtom(xcb_connection_t* connection, const char* name)
+{
+    const ReplyPtr<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection,
+        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr));
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+QString atomName(xcb_connection_t* connection, xcb_atom_t atom)
+{
+    const ReplyPtr<xcb_get_atom_name_reply_t> reply(
+        xcb_get_atom_name_reply(connection, xcb_get_atom_name(connection, atom), nullptr));
+    if (!reply)
+        return {};
+    return QString::fromLatin1(xcb_get_atom_name_name(reply.get()), xcb_get_atom_name_name_length(reply.get()));
+}
+
+xcb_window_t rootOf(xcb_connection_t* connection)
+{
+    return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+}
+
+} // namespace
+
+X11Probe::X11Probe()
+{
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 == nullptr)
+        throw std::runtime_error("not running on X11");
+    connection_ = x11->connection();
+    root_ = rootOf(connection_);
+}
+
+xcb_atom_t X11Probe::atom(const char* name) const
+{
+    return internAtom(connection_, name);
+}
+
+QByteArray X11Probe::bytes(xcb_window_t window, const char* name, xcb_atom_t type) const
+{
+    const ReplyPtr<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection_,
+        xcb_get_property(connection_, 0, window, atom(name), type, 0, 1 << 20), nullptr));
+    if (!reply || reply->format != 8)
+        return {};
+    return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
+        xcb_get_property_value_length(reply.get()));
+}
+
+std::vector<std::uint32_t> X11Probe::property(xcb_window_t window, const char* name, xcb_atom_t type) const
+{
+    const ReplyPtr<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection_,
+        xcb_get_property(connection_, 0, window, atom(name), type, 0, 1 << 20), nullptr));
+    if (!reply || reply->format != 32)
+        return {};
+    const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    return {values, values + xcb_get_property_value_length(reply.get()) / 4};
+}
+
+QString X11Probe::netWmName(xcb_window_t window) const
+{
+    return QString::fromUtf8(bytes(window, "_NET_WM_NAME", atom("UTF8_STRING")));
+}
+
+QStringList X11Probe::wmClass(xcb_window_t window) const
+{
+    return QString::fromLatin1(bytes(window, "WM_CLASS", XCB_ATOM_STRING)).split(u'\0', Qt::SkipEmptyParts);
+}
+
+QStringList X11Probe::netWmState(xcb_window_t window) const
+{
+    QStringList names;
+    for (const std::uint32_t state : property(window, "_NET_WM_STATE", XCB_ATOM_ATOM))
+        names << atomName(connection_, state);
+    return names;
+}
+
+bool X11Probe::iconic(xcb_window_t window) const
+{
+    constexpr std::uint32_t kIconicState = 3;
+    const std::vector<std::uint32_t> state = property(window, "WM_STATE", atom("WM_STATE"));
+    return !state.empty() && state[0] == kIconicState;
+}
+
+QSize X11Probe::fixedSize(xcb_window_t window) const
+{
+    // flags, x, y, width, height, min width, min height, max width, max height, ...
+    constexpr std::uint32_t kMinSize = 16;
+    constexpr std::uint32_t kMaxSize = 32;
+    const std::vector<std::uint32_t> hints = property(window, "WM_NORMAL_HINTS", XCB_ATOM_WM_SIZE_HINTS);
+    if (hints.size() < 9 || (hints[0] & (kMinSize | kMaxSize)) != (kMinSize | kMaxSize))
+        return {};
+    if (hints[5] != hints[7] || hints[6] != hints[8])
+        return {};
+    return QSize(static_cast<int>(hints[5]), static_cast<int>(hints[6]));
+}
+
+std::vector<QSize> X11Probe::iconSizes(xcb_window_t window) const
+{
+    std::vector<QSize> sizes;
+    const std::vector<std::uint32_t> icon = property(window, "_NET_WM_ICON", XCB_ATOM_CARDINAL);
+    // Pictures follow each other: width, height, then width * height pixels.
+    for (std::size_t at = 0; at + 2 <= icon.size();) {
+        const std::uint64_t width = icon[at];
+        const std::uint64_t height = icon[at + 1];
+        sizes.emplace_back(static_cast<int>(width), static_cast<int>(height));
+        at += 2 + width * height;
+    }
+    return sizes;
+}
+
+xcb_window_t X11Probe::activeWindow() const
+{
+    const std::vector<std::uint32_t> active = property(root_, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW);
+    return active.empty() ? 0 : active[0];
+}
+
+BellCounter::BellCounter()
+{
+    connection_ = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(connection_))
+        throw std::runtime_error("no X display");
+    root_ = rootOf(connection_);
+    marker_ = internAtom(connection_, "_SENTRILO_TEST_MARK");
+
+    const xcb_query_extension_reply_t* xkb = xcb_get_extension_data(connection_, &xcb_xkb_id);
+    const ReplyPtr<xcb_xkb_use_extension_reply_t> use(xcb_xkb_use_extension_reply(connection_,
+        xcb_xkb_use_extension(connection_, XCB_XKB_MAJOR_VERSION, XCB_XKB_MINOR_VERSION), nullptr));
+    if (xkb == nullptr || !xkb->present || !use || !use->supported)
+        throw std::runtime_error("no XKB");
+    xkbEvent_ = xkb->first_event;
+    xcb_xkb_select_events(connection_, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_EVENT_TYPE_BELL_NOTIFY, 0,
+        XCB_XKB_EVENT_TYPE_BELL_NOTIFY, 0, 0, nullptr);
+    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(connection_, root_, XCB_CW_EVENT_MASK, &mask);
+    // A round trip, so the selections are in place before the first bell can ring.
+    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+}
+
+BellCounter::~BellCounter()
+{
+    xcb_disconnect(connection_);
+}
+
+int BellCounter::takeCount(xcb_connection_t* sender)
+{
+    const std::uint32_t serial = ++serial_;
+    xcb_change_property(sender, XCB_PROP_MODE_REPLACE, root_, marker_, XCB_ATOM_CARDINAL, 32, 1, &serial);
+    xcb_flush(sender);
+
+    int bells = 0;
+    for (;;) {
+        const ReplyPtr<xcb_generic_event_t> event(xcb_wait_for_event(connection_));
+        if (!event)
+            throw std::runtime_error("X connection lost");
+        const std::uint8_t type = event->response_type & 0x7f;
+        if (type == xkbEvent_) {
+            const auto* xkb = reinterpret_cast<const xcb_xkb_bell_notify_event_t*>(event.get());
+            if (xkb->xkbType == XCB_XKB_BELL_NOTIFY)
+                ++bells;
+        } else if (type == XCB_PROPERTY_NOTIFY) {
+            const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event.get());
+            if (change->atom == marker_ && change->state == XCB_PROPERTY_NEW_VALUE) {
+                const ReplyPtr<xcb_get_property_reply_t> value(xcb_get_property_reply(connection_,
+                    xcb_get_property(connection_, 0, root_, marker_, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+                if (value && xcb_get_property_value_length(value.get()) == 4
+                    && *static_cast<const std::uint32_t*>(xcb_get_property_value(value.get())) == serial)
+                    return bells;
+            }
+        }
+    }
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+namespace ui {
+
+// What the whole program shares across its windows: its name for the desktop (the WM_CLASS
+// and the desktop entry it belongs to) and its icon. Call once the application exists.
+void setupApplication();
+
+} // namespace ui

@@ -1,0 +1,76 @@
+#include "desktop_notifier.h"
+
+#include "ui_texts.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QVariantMap>
+
+namespace ui {
+
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
+
+QDBusMessage call(const QString& method)
+{
+    return QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
+}
+
+} // namespace
+
+DesktopNotifier::DesktopNotifier(QObject* parent) : QObject(parent)
+{
+}
+
+void DesktopNotifier::notify(const QString& summary, const QString& body)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    pendingSummary_ = summary;
+    pendingBody_ = body;
+    if (markup_ == Markup::Asking)
+        return; // sent once the service has said how it reads a body
+    if (markup_ != Markup::Unknown) {
+        send(summary, body);
+        return;
+    }
+
+    // A service that reads markup in a body would take "&" or "<" in a URL for it; whether it
+    // does is asked once, before the first notification.
+    markup_ = Markup::Asking;
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call(QStringLiteral("GetCapabilities"))), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+        finished->deleteLater();
+        const QDBusPendingReply<QStringList> reply = *finished;
+        if (reply.isError()) {
+            markup_ = Markup::Unknown; // no service yet: ask again next time
+            return;
+        }
+        markup_ = reply.value().contains(QStringLiteral("body-markup")) ? Markup::Html : Markup::Plain;
+        send(pendingSummary_, pendingBody_);
+    });
+}
+
+void DesktopNotifier::send(const QString& summary, const QString& body)
+{
+    QDBusMessage message = call(QStringLiteral("Notify"));
+    const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("sentrilo")}};
+    message << QString(texts::kProductTitle) << lastId_ << QStringLiteral("sentrilo") << summary
+            << (markup_ == Markup::Html ? body.toHtmlEscaped() : body) << QStringList() << hints
+            << qint32{-1};
+    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+        finished->deleteLater();
+        const QDBusPendingReply<uint> reply = *finished;
+        if (!reply.isError())
+            lastId_ = reply.value();
+    });
+}
+
+} // namespace ui
