@@ -8,6 +8,7 @@
 #include "information_window.h"
 #include "page_fetcher.h"
 #include "program_icon.h"
+#include "responsive_wait.h"
 #include "shell_open.h"
 #include "twips.h"
 #include "ui_texts.h"
@@ -49,7 +50,9 @@ FMain::Engine FMain::Engine::system()
 FMain::FMain(Engine engine, QWidget* parent)
     : QMainWindow(parent),
       folder_(std::move(engine.folder)),
-      cycle_(*this, std::move(engine.fetch), std::move(engine.clock), folder_)
+      fetch_(std::move(engine.fetch)),
+      cycle_(*this, [this](const std::string& url) { return fetchResponsively(url); }, std::move(engine.clock),
+          folder_)
 {
     setupWindow();
     setupControls();
@@ -179,7 +182,19 @@ void FMain::setupTimer()
 
 void FMain::PollServer()
 {
+    checking_ = true;
     cycle_.PollServer();
+    checking_ = false;
+    // A close asked for during the check, once its record is written.
+    if (closeAfterCheck_)
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+std::string FMain::fetchResponsively(const std::string& url)
+{
+    std::string body;
+    runResponsively([&] { body = fetch_(url); });
+    return body;
 }
 
 void FMain::BMode_Click()
@@ -276,6 +291,12 @@ void FMain::resizeEvent(QResizeEvent* event)
 
 void FMain::closeEvent(QCloseEvent* event)
 {
+    // The window manager's close reaches the window during a check; the check ends first.
+    if (checking_) {
+        closeAfterCheck_ = true;
+        event->ignore();
+        return;
+    }
     Form_Unload();
     QMainWindow::closeEvent(event);
 }
@@ -305,8 +326,6 @@ std::string FMain::statusText() const
 void FMain::setStatusText(const std::string& text)
 {
     lStatus->setText(fromLocal(text));
-    // The check holds the thread until the fetch returns; paint now so "Connecting" is seen.
-    lStatus->repaint();
 }
 
 check::WindowState FMain::state() const

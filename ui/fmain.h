@@ -80,8 +80,14 @@ private:
     void beep() override;
     void notify(const std::string& summary, const std::string& body) override;
 
+    // Runs the engine's fetch off this thread, the window staying alive meanwhile.
+    std::string fetchResponsively(const std::string& url);
+
     std::string folder_;
+    check::PageFetcher fetch_;
     check::PollCycle cycle_;
+    bool checking_ = false;
+    bool closeAfterCheck_ = false;
 
     QLineEdit* TUrl = nullptr;
     QLabel* Label1 = nullptr;

@@ -233,8 +233,11 @@ void DesktopFMainTest::inputDuringACheckWaitsForIt()
     QString buttonByTheEnd;
     fetch = [&](const std::string& url) {
         std::string body = check::FetchPage(url, limits);
-        openedByTheEnd = opener.calls();
-        buttonByTheEnd = child<QPushButton>("BMode")->text();
+        // On the window's own thread, as the check's last moment.
+        QMetaObject::invokeMethod(window.get(), [&] {
+            openedByTheEnd = opener.calls();
+            buttonByTheEnd = child<QPushButton>("BMode")->text();
+        }, Qt::BlockingQueuedConnection);
         return body;
     };
     typeUrl(QString::fromStdString(server.url("/held")));

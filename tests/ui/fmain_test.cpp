@@ -60,7 +60,9 @@ void FMainTest::init()
     FMain::Engine engine{
         [this](const std::string&) {
             ++fetches;
-            timerActiveDuringFetch = timer()->isActive();
+            // The fetch runs on a thread of its own; the window is asked on its own thread.
+            QMetaObject::invokeMethod(
+                window.get(), [this] { timerActiveDuringFetch = timer()->isActive(); }, Qt::BlockingQueuedConnection);
             return body;
         },
         [] { return std::chrono::system_clock::from_time_t(1'800'000'000); },
