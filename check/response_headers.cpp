@@ -1,7 +1,6 @@
 #include "response_headers.h"
 
-#include <algorithm>
-#include <cctype>
+#include "ascii_text.h"
 
 namespace check {
 
@@ -10,20 +9,6 @@ namespace {
 constexpr std::string_view kProxyStatus = "proxy-status";
 constexpr std::string_view kSquidError = "x-squid-error";
 constexpr std::string_view kErrorParameter = "error";
-constexpr std::string_view kWhitespace = " \t\r\n";
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    return std::ranges::equal(a, b, [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
-}
-
-std::string_view trimmed(std::string_view text)
-{
-    const auto first = text.find_first_not_of(kWhitespace);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(kWhitespace) - first + 1);
-}
 
 // Proxy-Status is a structured-field list: "name; key=value; key="quoted", next-member; ...".
 // Looks at every parameter key outside quoted strings, so a `details` text that happens to say
@@ -64,7 +49,7 @@ bool hasErrorParameter(std::string_view value)
 bool headerIs(std::string_view line, std::string_view name)
 {
     const auto colon = line.find(':');
-    return colon != std::string_view::npos && sameName(trimmed(line.substr(0, colon)), name);
+    return colon != std::string_view::npos && equalsIgnoringCase(trimmed(line.substr(0, colon)), name);
 }
 
 bool marksProxyErrorPage(std::string_view line)

@@ -1,10 +1,11 @@
 #include "system_proxy.h"
 
+#include "ascii_text.h"
+
 #include <proxy.h>
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstdlib>
 #include <memory>
 
@@ -40,13 +41,6 @@ pxProxyFactory* factory()
     return instance.get();
 }
 
-std::string lowercase(std::string_view text)
-{
-    std::string lower(text);
-    std::ranges::transform(lower, lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
-}
-
 // curl and wget read no_proxy=* as "no proxy for any host"; libproxy 0.4 takes the star for a
 // host name, so the usual way of turning proxies off would be lost on it.
 bool proxiesSwitchedOff()
@@ -54,14 +48,7 @@ bool proxiesSwitchedOff()
     const char* list = std::getenv("no_proxy");
     if (list == nullptr)
         list = std::getenv("NO_PROXY");
-    if (list == nullptr)
-        return false;
-    std::string_view value(list);
-    const auto first = value.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return false;
-    value = value.substr(first, value.find_last_not_of(" \t") - first + 1);
-    return value == "*";
+    return list != nullptr && trimmed(list) == "*";
 }
 
 } // namespace
@@ -75,14 +62,15 @@ std::optional<std::string> curlProxyFor(std::string_view answer)
             return std::nullopt;
         return "http" + std::string(kSchemeEnd) + std::string(answer);
     }
-    const std::string scheme = lowercase(answer.substr(0, schemeEnd));
-    const std::string_view rest = answer.substr(schemeEnd);
-    if (scheme == kDirect)
+    const std::string_view scheme = answer.substr(0, schemeEnd);
+    const auto is = [&](std::string_view known) { return equalsIgnoringCase(scheme, known); };
+    if (is(kDirect))
         return std::string();
-    if (scheme == kSocksUnstated)
-        return std::string(kSocksAssumed) + std::string(rest);
-    if (std::ranges::find(kCurlProxySchemes, scheme) != kCurlProxySchemes.end())
-        return scheme + std::string(rest);
+    if (is(kSocksUnstated))
+        return std::string(kSocksAssumed) + std::string(answer.substr(schemeEnd));
+    // libcurl reads the scheme without regard to case, as libproxy passes it on.
+    if (std::ranges::any_of(kCurlProxySchemes, is))
+        return std::string(answer);
     return std::nullopt;
 }
 

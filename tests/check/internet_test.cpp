@@ -142,7 +142,7 @@ TEST(SystemProxy, LibproxyAnswersAsLibcurlProxies)
     } answers[] = {
         {"direct://", ""},
         {"http://proxy.test:3128", "http://proxy.test:3128"},
-        {"HTTPS://u:p@proxy.test:443", "https://u:p@proxy.test:443"},
+        {"HTTPS://u:p@proxy.test:443", "HTTPS://u:p@proxy.test:443"},
         {"socks4a://proxy.test:1080", "socks4a://proxy.test:1080"},
         {"socks://proxy.test:1080", "socks5h://proxy.test:1080"}, // version unstated, as GNOME gives it
         {"proxy.test:3128", "http://proxy.test:3128"},            // a proxy variable without a scheme
