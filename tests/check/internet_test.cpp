@@ -64,6 +64,7 @@ TEST(Internet, OpenWaitsForTheFinalResponseOnly)
     // Opening a redirect must not return on the 302's headers with nothing to read.
     RequestHandle request = internetOpenUrl(session.get(), server.url("/redirect"));
     ASSERT_NE(request, nullptr);
+    EXPECT_EQ(server.requestCount(), 2u) << "returned on the redirect's headers";
     std::array<char, 2048> buffer{};
     const std::size_t count = internetReadFile(request.get(), buffer);
     EXPECT_EQ(std::string(buffer.data(), count), testsupport::kPageBody);
