@@ -1,5 +1,7 @@
 #include "internet.h"
 
+#include "response_headers.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -18,6 +20,14 @@ constexpr const char* kAllowedSchemes = "http,https,ftp";
 constexpr std::size_t kHighWater = 4 * CURL_MAX_WRITE_SIZE;
 
 constexpr int kPollMilliseconds = 1000;
+
+constexpr std::string_view kLocationHeader = "Location";
+
+// libproxy alone decides which hosts bypass the proxy: an empty list keeps libcurl from
+// applying no_proxy from the environment on top of that decision.
+constexpr const char* kNoBypassList = "";
+
+using SteadyClock = std::chrono::steady_clock;
 
 bool ensureCurlInitialised()
 {
@@ -39,8 +49,8 @@ struct UrlCleanup {
 
 class InternetSession {
 public:
-    InternetSession(std::string agent, const InternetLimits& limits, CURLM* multi)
-        : agent_(std::move(agent)), limits_(limits), multi_(multi, MultiCleanup{})
+    InternetSession(std::string agent, const InternetLimits& limits, ProxyLookup proxies, CURLM* multi)
+        : agent_(std::move(agent)), limits_(limits), proxies_(std::move(proxies)), multi_(multi, MultiCleanup{})
     {
     }
 
@@ -49,9 +59,25 @@ public:
     // Shared so that a request may safely outlive the session that opened it.
     const std::shared_ptr<CURLM>& multi() const { return multi_; }
 
+    // Never empty: a look-up that fails or names nothing means a direct connection.
+    std::vector<std::string> proxiesFor(const std::string& url) const
+    {
+        std::vector<std::string> proxies;
+        try {
+            if (proxies_)
+                proxies = proxies_(url);
+        } catch (...) {
+            proxies.clear();
+        }
+        if (proxies.empty())
+            proxies.emplace_back();
+        return proxies;
+    }
+
 private:
     std::string agent_;
     InternetLimits limits_;
+    ProxyLookup proxies_;
     std::shared_ptr<CURLM> multi_;
 };
 
@@ -71,9 +97,12 @@ public:
     InternetRequest(const InternetRequest&) = delete;
     InternetRequest& operator=(const InternetRequest&) = delete;
 
-    bool start(const InternetSession& session, const std::string& url);
+    bool prepare(const InternetSession& session, const std::string& url);
+    bool send(const std::string& proxy);
     void waitForHeaders();
+    bool proxyUnreachable() const;
     bool failedWithoutBody() const { return done_ && result_ != CURLE_OK && unread() == 0; }
+    bool proxyErrorPage() const { return proxyErrorPage_; }
     std::size_t read(std::span<char> buffer);
 
 private:
@@ -90,6 +119,11 @@ private:
     std::unique_ptr<CURL, EasyCleanup> easy_{curl_easy_init()};
     char errorBuffer_[CURL_ERROR_SIZE];
     bool added_ = false;
+    InternetLimits limits_;
+    SteadyClock::time_point deadline_;
+    bool viaProxy_ = false;
+    bool proxyErrorPage_ = false;
+    bool redirecting_ = false;
 
     std::string pending_;
     std::size_t consumed_ = 0;
@@ -106,7 +140,8 @@ void InternetRequest::fail(const char* why)
     result_ = CURLE_FAILED_INIT;
 }
 
-bool InternetRequest::start(const InternetSession& session, const std::string& url)
+// Parses the URL and sets everything about the transfer but its proxy.
+bool InternetRequest::prepare(const InternetSession& session, const std::string& url)
 {
     if (!url_ || !easy_) {
         fail("out of memory");
@@ -124,16 +159,16 @@ bool InternetRequest::start(const InternetSession& session, const std::string& u
     }
 
     CURL* easy = easy_.get();
-    const InternetLimits& limits = session.limits();
+    limits_ = session.limits();
+    deadline_ = SteadyClock::now() + limits_.totalTimeout;
     const bool configured = curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer_) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_CURLU, url_.get()) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, kAllowedSchemes) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedSchemes) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_USERAGENT, session.agent().c_str()) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK
-        && curl_easy_setopt(easy, CURLOPT_MAXREDIRS, limits.maxRedirects) == CURLE_OK
-        && curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeout.count())) == CURLE_OK
-        && curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeout.count())) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_MAXREDIRS, limits_.maxRedirects) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_NOPROXY, kNoBypassList) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &InternetRequest::onHeader) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_HEADERDATA, this) == CURLE_OK
@@ -144,6 +179,40 @@ bool InternetRequest::start(const InternetSession& session, const std::string& u
         fail("cannot configure the transfer");
         return false;
     }
+    return true;
+}
+
+// Starts the transfer afresh through `proxy` ("" for direct), within what is left of the time
+// the whole fetch may take.
+bool InternetRequest::send(const std::string& proxy)
+{
+    if (added_) {
+        curl_multi_remove_handle(multi_.get(), easy_.get());
+        added_ = false;
+    }
+    pending_.clear();
+    consumed_ = 0;
+    paused_ = false;
+    headersDone_ = false;
+    done_ = false;
+    result_ = CURLE_OK;
+    proxyErrorPage_ = false;
+    redirecting_ = false;
+    viaProxy_ = !proxy.empty();
+
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - SteadyClock::now());
+    if (left.count() <= 0) {
+        fail("time-out");
+        return false;
+    }
+    CURL* easy = easy_.get();
+    const bool configured = curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str()) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::min(left, limits_.connectTimeout).count())) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count())) == CURLE_OK;
+    if (!configured) {
+        fail("cannot configure the proxy");
+        return false;
+    }
     if (curl_multi_add_handle(multi_.get(), easy) != CURLM_OK) {
         fail("cannot start the transfer");
         return false;
@@ -152,18 +221,40 @@ bool InternetRequest::start(const InternetSession& session, const std::string& u
     return true;
 }
 
+// The proxy itself could not be reached, as opposed to a proxy that answered, even with an
+// error: only then is the next proxy worth trying.
+bool InternetRequest::proxyUnreachable() const
+{
+    if (!done_ || !viaProxy_)
+        return false;
+    if (result_ == CURLE_COULDNT_RESOLVE_PROXY)
+        return true;
+    long tunnelCode = 0;
+    curl_easy_getinfo(easy_.get(), CURLINFO_HTTP_CONNECTCODE, &tunnelCode);
+    return result_ == CURLE_COULDNT_CONNECT && tunnelCode == 0;
+}
+
 std::size_t InternetRequest::onHeader(char* data, std::size_t size, std::size_t count, void* self)
 {
     auto& request = *static_cast<InternetRequest*>(self);
     const std::size_t bytes = size * count;
     const std::string_view line(data, bytes);
+    // Each response's header block starts with its status line; only the final one counts.
+    if (line.starts_with("HTTP/")) {
+        request.proxyErrorPage_ = false;
+        request.redirecting_ = false;
+    } else if (headerIs(line, kLocationHeader)) {
+        request.redirecting_ = true;
+    } else if (marksProxyErrorPage(line)) {
+        request.proxyErrorPage_ = true;
+    }
     if (line == "\r\n" || line == "\n") {
-        // The blank line ends a header block; only a final response's block ends the wait.
+        // The blank line ends a header block; only a final response's block ends the wait. A
+        // redirect that is not followed (limit, scheme) fails the transfer, so a 3xx with a
+        // Location is always followed by another block.
         long code = 0;
-        char* redirect = nullptr;
         curl_easy_getinfo(request.easy_.get(), CURLINFO_RESPONSE_CODE, &code);
-        curl_easy_getinfo(request.easy_.get(), CURLINFO_REDIRECT_URL, &redirect);
-        const bool interim = code < 200 || (code / 100 == 3 && redirect != nullptr);
+        const bool interim = code < 200 || (code / 100 == 3 && request.redirecting_);
         if (!interim)
             request.headersDone_ = true;
     }
@@ -253,7 +344,7 @@ void InternetCloser::operator()(InternetRequest* request) const noexcept
     delete request;
 }
 
-SessionHandle internetOpen(std::string_view agent, const InternetLimits& limits)
+SessionHandle internetOpen(std::string_view agent, const InternetLimits& limits, ProxyLookup proxies)
 {
     try {
         if (!ensureCurlInitialised())
@@ -261,7 +352,7 @@ SessionHandle internetOpen(std::string_view agent, const InternetLimits& limits)
         CURLM* multi = curl_multi_init();
         if (multi == nullptr)
             return {};
-        return SessionHandle(new InternetSession(std::string(agent), limits, multi));
+        return SessionHandle(new InternetSession(std::string(agent), limits, std::move(proxies), multi));
     } catch (...) {
         return {};
     }
@@ -273,10 +364,19 @@ RequestHandle internetOpenUrl(InternetSession* session, const std::string& url)
         return {};
     try {
         RequestHandle request(new InternetRequest(session->multi()));
-        if (!request->start(*session, url))
+        if (!request->prepare(*session, url))
             return {};
-        request->waitForHeaders();
-        if (request->failedWithoutBody())
+        // The look-up belongs to every check: the settings may have changed since the last one.
+        // Proxies are tried in the order named, moving on only from one that cannot be
+        // connected to; whatever a reachable proxy answers is the answer.
+        for (const std::string& proxy : session->proxiesFor(url)) {
+            if (!request->send(proxy))
+                return {};
+            request->waitForHeaders();
+            if (!request->proxyUnreachable())
+                break;
+        }
+        if (request->failedWithoutBody() || request->proxyErrorPage())
             return {};
         return request;
     } catch (...) {

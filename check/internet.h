@@ -4,21 +4,29 @@
 // body a piece at a time, close. A null handle stands for "none"; every operation accepts one
 // and fails quietly, so a caller can run the four steps without checking in between.
 
+#include "system_proxy.h"
+
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace check {
 
 struct InternetLimits {
     std::chrono::milliseconds connectTimeout{30'000};
-    // A whole fetch ends well inside the 60-second interval between checks.
+    // A whole fetch ends well inside the 60-second interval between checks, however many
+    // proxies it tries.
     std::chrono::milliseconds totalTimeout{48'000};
     long maxRedirects = 20;
 };
+
+// Names the proxies to try for a URL, in order, as libcurl proxy strings ("" for direct).
+using ProxyLookup = std::function<std::vector<std::string>(const std::string& url)>;
 
 class InternetSession;
 class InternetRequest;
@@ -31,12 +39,15 @@ struct InternetCloser {
 using SessionHandle = std::unique_ptr<InternetSession, InternetCloser>;
 using RequestHandle = std::unique_ptr<InternetRequest, InternetCloser>;
 
-// Opens a session that identifies itself as `agent`. Null on failure.
-SessionHandle internetOpen(std::string_view agent, const InternetLimits& limits = {});
+// Opens a session that identifies itself as `agent` and goes through the proxies `proxies`
+// names, by default those configured on the system. Null on failure.
+SessionHandle internetOpen(std::string_view agent, const InternetLimits& limits = {},
+    ProxyLookup proxies = systemProxiesFor);
 
-// Sends the request and returns once the final response's headers have arrived, or null when
-// the URL cannot be fetched at all (bad or unsupported URL, refused connection, time-out, ...).
-// Nothing is ever served from a cache; proxies come from the standard environment variables.
+// Looks the URL's proxies up, sends the request and returns once the final response's headers
+// have arrived, or null when the URL cannot be fetched at all (bad or unsupported URL, refused
+// connection, time-out, an error page the proxy wrote itself, ...). A proxy that cannot be
+// connected to gives way to the next one named. Nothing is ever served from a cache.
 RequestHandle internetOpenUrl(InternetSession* session, const std::string& url);
 
 // Reads up to buffer.size() body bytes into `buffer` and returns their count: 0 once the body is

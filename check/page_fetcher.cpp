@@ -1,6 +1,7 @@
 #include "page_fetcher.h"
 
 #include "check_texts.h"
+#include "typed_url.h"
 
 #include <algorithm>
 #include <array>
@@ -13,7 +14,7 @@ std::string FetchPage(const std::string& url, const InternetLimits& limits)
     std::string result;
     try {
         SessionHandle session = internetOpen(texts::kAgentName, limits);
-        RequestHandle request = internetOpenUrl(session.get(), url);
+        RequestHandle request = internetOpenUrl(session.get(), browserUrl(url));
         std::array<char, kReadBufferSize> buffer;
         for (;;) {
             const std::size_t wanted = std::min(buffer.size(), kMaxBodyBytes - result.size());

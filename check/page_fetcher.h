@@ -13,8 +13,9 @@ inline constexpr std::size_t kReadBufferSize = 2048;
 // say) from exhausting memory or running on until the time-out.
 inline constexpr std::size_t kMaxBodyBytes = std::size_t{16} << 20;
 
-// Fetches `url` and returns its body, or the empty text when nothing could be fetched.
-// Never throws. The URL is taken as the locale's 8-bit text.
+// Fetches `url`, taken as a browser takes typed text (see browserUrl), and returns its body, or
+// the empty text when nothing could be fetched. Never throws. The URL is taken as the locale's
+// 8-bit text.
 std::string FetchPage(const std::string& url, const InternetLimits& limits = {});
 
 } // namespace check

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -62,6 +64,7 @@ TEST(Internet, OpenWaitsForTheFinalResponseOnly)
     // Opening a redirect must not return on the 302's headers with nothing to read.
     RequestHandle request = internetOpenUrl(session.get(), server.url("/redirect"));
     ASSERT_NE(request, nullptr);
+    EXPECT_EQ(server.requestCount(), 2u) << "returned on the redirect's headers";
     std::array<char, 2048> buffer{};
     const std::size_t count = internetReadFile(request.get(), buffer);
     EXPECT_EQ(std::string(buffer.data(), count), testsupport::kPageBody);
@@ -106,6 +109,50 @@ TEST(Internet, RequestMayOutliveItsSession)
     internetCloseHandle(session);
     std::array<char, 2048> buffer{};
     EXPECT_EQ(internetReadFile(request.get(), buffer), testsupport::kPageBody.size());
+}
+
+TEST(Internet, TriesTheNamedProxiesInTurn)
+{
+    LoopbackServer origin;
+    LoopbackServer proxy;
+    const std::string unreachable = "http://127.0.0.1:" + std::to_string(LoopbackServer::unusedPort());
+    const std::string direct;
+    const struct {
+        std::vector<std::string> proxies;
+        bool fetched;
+        bool viaProxy;
+    } lists[] = {
+        {{unreachable, proxy.url("")}, true, true},
+        {{unreachable, direct}, true, false},
+        {{unreachable}, false, false},
+    };
+    for (const auto& list : lists) {
+        SessionHandle session = internetOpen("agent", {}, [&](const std::string&) { return list.proxies; });
+        const std::size_t before = proxy.requestCount();
+        RequestHandle request = internetOpenUrl(session.get(), origin.url("/page"));
+        EXPECT_EQ(request != nullptr, list.fetched) << list.proxies.back();
+        EXPECT_EQ(proxy.requestCount() > before, list.viaProxy) << list.proxies.back();
+    }
+}
+
+TEST(SystemProxy, LibproxyAnswersAsLibcurlProxies)
+{
+    const struct {
+        const char* answer;
+        std::optional<std::string> proxy;
+    } answers[] = {
+        {"direct://", ""},
+        {"http://proxy.test:3128", "http://proxy.test:3128"},
+        {"HTTPS://u:p@proxy.test:443", "HTTPS://u:p@proxy.test:443"},
+        {"socks4a://proxy.test:1080", "socks4a://proxy.test:1080"},
+        {"socks://proxy.test:1080", "socks5h://proxy.test:1080"}, // version unstated, as GNOME gives it
+        {"proxy.test:3128", "http://proxy.test:3128"},            // a proxy variable without a scheme
+        {"ftp://proxy.test:21", std::nullopt},
+        {"wpad://", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& entry : answers)
+        EXPECT_EQ(curlProxyFor(entry.answer), entry.proxy) << entry.answer;
 }
 
 TEST(Internet, TimeOutsEndASilentServer)

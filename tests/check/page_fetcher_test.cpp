@@ -44,12 +44,50 @@ TEST_F(PageFetcherTest, EmptyAnswersGiveTheEmptyText)
 
 TEST_F(PageFetcherTest, UnfetchableUrlsGiveTheEmptyText)
 {
-    const std::string port = std::to_string(server.port());
     EXPECT_EQ(FetchPage("http://127.0.0.1:" + std::to_string(LoopbackServer::unusedPort()) + "/"), "");
-    EXPECT_EQ(FetchPage("127.0.0.1:" + port + "/page"), "");
-    EXPECT_EQ(FetchPage("HTTP://"), "");
-    EXPECT_EQ(FetchPage("   "), "");
     EXPECT_EQ(FetchPage("file:///etc/hostname"), "");
+}
+
+// Text as it lands in the URL box, pasted from elsewhere: what the server is asked for, or no
+// request at all.
+TEST_F(PageFetcherTest, UrlFormsAsTyped)
+{
+    const std::string port = std::to_string(server.port());
+    const std::string site = "http://127.0.0.1:" + port;
+    const std::string noRequest;
+    const struct {
+        std::string typed;
+        std::string target;
+    } forms[] = {
+        {site + "/page ", "/page"},
+        {"  " + site + "/page", "/page"},
+        {site + "/page\r\n", "/page"},
+        {"\t" + site + "/pa\tge\x01", "/page"},
+        {site + "/pa\nge", "/page"},
+        {site + "/a b", "/a%20b"},
+        {site + "/page?q=a b", "/page?q=a%20b"},
+        {site + "/page#part two", "/page"},
+        {site + "/caf\xc3\xa9", "/caf%c3%a9"},
+        {site + "/page?q=\xc3\xa9", "/page?q=\xc3\xa9"},
+        {"", noRequest},
+        {"   ", noRequest},
+        {"HTTP://", noRequest},
+        {"127.0.0.1:" + port + "/page", noRequest}, // no scheme: never guessed
+        {"http://127.0.0.1 :" + port + "/page", noRequest},
+    };
+    for (const auto& form : forms) {
+        const std::size_t before = server.requestCount();
+        const std::string body = FetchPage(form.typed);
+        if (form.target.empty()) {
+            EXPECT_EQ(body, "") << form.typed;
+            EXPECT_EQ(server.requestCount(), before) << form.typed;
+            continue;
+        }
+        EXPECT_FALSE(body.empty()) << form.typed;
+        EXPECT_EQ(server.requestCount(), before + 1) << form.typed;
+        EXPECT_TRUE(server.lastRequestHead().starts_with("GET " + form.target + " HTTP/1.1\r\n"))
+            << form.typed << " -> " << server.lastRequestHead();
+    }
 }
 
 TEST_F(PageFetcherTest, EndlessBodyStopsAtTheCap)

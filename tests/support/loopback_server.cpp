@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -27,6 +28,8 @@ constexpr int kListenBacklog = 128;
 // socket with unread input makes the kernel send RST, which can destroy
 // response bytes the client has not read yet, so we drain first.
 constexpr std::chrono::milliseconds kDrainLimit{2000};
+// How often a relay waiting on the upstream looks whether the server is stopping.
+constexpr int kRelayPollMilliseconds = 100;
 
 [[noreturn]] void throwErrno(const char* what)
 {
@@ -100,6 +103,7 @@ std::string_view reasonPhrase(int status)
     case 302: return "Found";
     case 400: return "Bad Request";
     case 404: return "Not Found";
+    case 502: return "Bad Gateway";
     case 431: return "Request Header Fields Too Large";
     case 500: return "Internal Server Error";
     default: return "Unknown";
@@ -110,6 +114,7 @@ struct Response {
     int status = 200;
     std::string contentType;
     std::string location;
+    std::string extraHeader;  // one "Name: value" line, without its line end
     std::string body;
     bool hasLength = true;  // false: no Content-Length, body ends at close
 };
@@ -123,6 +128,8 @@ std::string responseHead(const Response& r, std::uint64_t contentLength)
         head += "Content-Type: " + r.contentType + "\r\n";
     if (!r.location.empty())
         head += "Location: " + r.location + "\r\n";
+    if (!r.extraHeader.empty())
+        head += r.extraHeader + "\r\n";
     if (r.hasLength && r.status != 204)
         head += "Content-Length: " + std::to_string(contentLength) + "\r\n";
     head += "Connection: close\r\n\r\n";
@@ -142,7 +149,7 @@ Response textResponse(int status, std::string contentType, std::string_view body
 // or fragment.
 std::string_view targetPath(std::string_view target)
 {
-    for (std::string_view scheme : {"http://", "https://"}) {
+    for (std::string_view scheme : {"http://", "https://", "ftp://"}) {
         if (target.starts_with(scheme)) {
             target.remove_prefix(scheme.size());
             const auto slash = target.find('/');
@@ -152,6 +159,69 @@ std::string_view targetPath(std::string_view target)
     }
     const auto end = target.find_first_of("?#");
     return target.substr(0, end);
+}
+
+// The port of an absolute-form http target on this machine ("http://127.0.0.1:N/..." or
+// "http://localhost:N/..."), unless it is `own`: such a request is forwarded there.
+std::optional<std::uint16_t> forwardPort(std::string_view target, std::uint16_t own)
+{
+    for (std::string_view prefix : {"http://127.0.0.1:", "http://localhost:"}) {
+        if (!target.starts_with(prefix))
+            continue;
+        target.remove_prefix(prefix.size());
+        std::uint16_t port = 0;
+        const auto [ptr, ec] = std::from_chars(target.data(), target.data() + target.size(), port);
+        if (ec != std::errc() || port == own || (ptr != target.data() + target.size() && *ptr != '/'))
+            return std::nullopt;
+        return port;
+    }
+    return std::nullopt;
+}
+
+// The forwarded head: the same request with its target in origin form.
+std::string originFormHead(std::string_view head, std::size_t targetStart, std::size_t targetEnd)
+{
+    const std::string_view target = head.substr(targetStart, targetEnd - targetStart);
+    const auto authorityEnd = target.find('/', std::string_view("http://").size());
+    const std::string_view path = authorityEnd == std::string_view::npos ? "/" : target.substr(authorityEnd);
+    std::string out(head.substr(0, targetStart));
+    out += path;
+    out += head.substr(targetEnd);
+    return out;
+}
+
+// A blocking connection to 127.0.0.1:port, or -1.
+int connectLoopback(std::uint16_t port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    const sockaddr_in addr = loopbackAddress(port);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Copies the upstream's answer to the client until the upstream closes, either side fails or
+// the server stops.
+void relay(int from, int to, const std::atomic<bool>& stopping)
+{
+    char buf[4096];
+    while (!stopping.load(std::memory_order_relaxed)) {
+        pollfd p{from, POLLIN, 0};
+        const int r = ::poll(&p, 1, kRelayPollMilliseconds);
+        if (r < 0 && errno != EINTR)
+            return;
+        if (r <= 0)
+            continue;
+        const ssize_t n = ::recv(from, buf, sizeof buf, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0 || !sendAll(to, buf, static_cast<std::size_t>(n)))
+            return;
+    }
 }
 
 bool parseSize(std::string_view digits, std::uint64_t& out)
@@ -431,6 +501,22 @@ void LoopbackServer::serve(Connection& conn)
     const std::string_view path = targetPath(line.substr(sp1 + 1, sp2 - sp1 - 1));
     const bool withBody = method != "HEAD";
 
+    if (const auto upstream = forwardPort(line.substr(sp1 + 1, sp2 - sp1 - 1), port_)) {
+        const int up = connectLoopback(*upstream);
+        if (up < 0) {
+            // What a proxy answers for a site that refuses connections, marked as its own page.
+            Response r = textResponse(502, "text/html", kProxyErrorBody);
+            r.extraHeader = kProxyRefusedStatus;
+            sendAll(fd, responseHead(r, r.body.size()) + (withBody ? r.body : std::string()));
+        } else {
+            if (sendAll(up, originFormHead(data, sp1 + 1, sp2)))
+                relay(up, fd, stopping_);
+            ::close(up);
+        }
+        finish(true);
+        return;
+    }
+
     constexpr std::string_view bytesPrefix = "/bytes/";
     std::uint64_t streamLength = 0;
     if (path.starts_with(bytesPrefix) && parseSize(path.substr(bytesPrefix.size()), streamLength)) {
@@ -503,6 +589,16 @@ void LoopbackServer::serve(Connection& conn)
     } else if (path == "/loop") {
         r = textResponse(302, "text/html", "<a href=\"/loop\">moved</a>\n");
         r.location = "/loop";
+    } else if (path == "/squid-error") {
+        r = textResponse(404, "text/html", kProxyErrorBody);
+        r.extraHeader = "X-Squid-Error: ERR_FTP_NOT_FOUND 0";
+    } else if (path == "/squid-redirect") {
+        r = textResponse(302, "text/html", kProxyErrorBody);
+        r.extraHeader = "X-Squid-Error: ERR_ACCESS_DENIED 0";
+        r.location = "/page";
+    } else if (path == "/forwarded-error") {
+        r = textResponse(500, "text/html", kErrorBody);
+        r.extraHeader = "Proxy-Status: cache.test; received-status=500; details=\"the site's own page; error=none\"";
     } else if (path == "/to-file") {
         r = textResponse(302, "text/html", "<a href=\"file:///etc/hostname\">moved</a>\n");
         r.location = "file:///etc/hostname";

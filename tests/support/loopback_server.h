@@ -19,8 +19,11 @@ namespace testsupport {
 
 inline constexpr std::string_view kPageBody = "<html><body>It works</body></html>\n";
 inline constexpr std::string_view kErrorBody = "<html><body>Internal trouble</body></html>\n";
+inline constexpr std::string_view kProxyErrorBody = "<html><body>502 Unable to connect</body></html>\n";
+inline constexpr const char* kProxyRefusedStatus = "Proxy-Status: loopback.test; error=connection_refused";
 
-// Routes (query strings are ignored):
+// Routes (query strings are ignored; an absolute-form target is served by its path, so the
+// server also stands in for an http or ftp proxy that answers everything itself):
 //   /page       200 text/html, kPageBody
 //   /bytes/N    200, N bytes of 'a'..'z' repeating, streamed in chunks
 //   /empty      200, Content-Length: 0
@@ -29,10 +32,18 @@ inline constexpr std::string_view kErrorBody = "<html><body>Internal trouble</bo
 //   /redirect   302 -> /page
 //   /loop       302 -> /loop
 //   /to-file    302 -> file:///etc/hostname
+//   /squid-error     404 with X-Squid-Error, as a proxy's page for a missing ftp file
+//   /squid-redirect  302 with X-Squid-Error -> /page
+//   /forwarded-error 500, kErrorBody, with a Proxy-Status that names no error
 //   /silent     reads the request, never answers, holds the connection
 //   /held       holds the connection until release(), then answers as /page
 //   /endless    200 without Content-Length, body never ends
 //   otherwise   404
+//
+// A forwarding proxy as well: a request for "http://127.0.0.1:N/..." or "http://localhost:N/..."
+// with N not this server's port is passed on to 127.0.0.1:N in origin form and the answer relayed
+// back; when nothing listens there, the answer is a 502 with kProxyErrorBody and the
+// kProxyRefusedStatus header. lastRequestHead() shows the request as the proxy received it.
 class LoopbackServer {
 public:
     // Binds 127.0.0.1 on a port the system picks and starts serving.

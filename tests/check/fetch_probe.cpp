@@ -1,0 +1,13 @@
+// Fetches each URL given and prints the body's size, one line each: the page fetcher run in a
+// process of its own, so a test can give it an environment and a desktop session of its own.
+
+#include "page_fetcher.h"
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        std::printf("%zu\n", check::FetchPage(argv[i]).size());
+    return 0;
+}

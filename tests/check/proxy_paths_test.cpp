@@ -1,0 +1,144 @@
+// The ways a check reaches a site through a proxy: the proxy environment variables, GNOME's
+// manual setting, and the error pages a proxy writes itself. Each case runs the page fetcher in
+// a process of its own, with its own HOME and XDG folders and no desktop session unless the case
+// starts one (a private session bus and dconf database under dbus-run-session).
+
+#include "loopback_server.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using testsupport::LoopbackServer;
+
+namespace fs = std::filesystem;
+
+class PrivateHome {
+public:
+    PrivateHome()
+    {
+        std::string pattern = (fs::temp_directory_path() / "sentrilo-proxy-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("mkdtemp");
+        root_ = pattern;
+        for (const char* folder : {"config", "cache", "data", "runtime"})
+            fs::create_directory(root_ / folder);
+        fs::permissions(root_ / "runtime", fs::perms::owner_all);
+    }
+    ~PrivateHome() { fs::remove_all(root_); }
+    PrivateHome(const PrivateHome&) = delete;
+    PrivateHome& operator=(const PrivateHome&) = delete;
+
+    std::vector<std::string> environment() const
+    {
+        return {"PATH=/usr/bin:/bin", "HOME=" + root_.string(), "XDG_CONFIG_HOME=" + (root_ / "config").string(),
+            "XDG_CACHE_HOME=" + (root_ / "cache").string(), "XDG_DATA_HOME=" + (root_ / "data").string(),
+            "XDG_RUNTIME_DIR=" + (root_ / "runtime").string()};
+    }
+
+private:
+    fs::path root_;
+};
+
+// Runs `argv` with exactly `environment`, waits for it and returns what it printed.
+std::string run(const std::vector<std::string>& argv, const std::vector<std::string>& environment)
+{
+    auto pointers = [](const std::vector<std::string>& strings) {
+        std::vector<char*> out;
+        for (const std::string& s : strings)
+            out.push_back(const_cast<char*>(s.c_str()));
+        out.push_back(nullptr);
+        return out;
+    };
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv.front().c_str(), &actions, nullptr, pointers(argv).data(),
+        pointers(environment).data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    std::string printed;
+    char buffer[256];
+    ssize_t n = 0;
+    while (spawned == 0 && (n = ::read(out[0], buffer, sizeof buffer)) > 0)
+        printed.append(buffer, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    int status = 0;
+    if (spawned == 0)
+        ::waitpid(pid, &status, 0);
+    if (spawned != 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error("cannot run " + argv.front());
+    return printed;
+}
+
+TEST(ProxyPaths, SystemSettingsAndProxyErrorPages)
+{
+    LoopbackServer origin;
+    LoopbackServer proxy;
+    const std::string port = std::to_string(origin.port());
+    const std::string site = "http://127.0.0.1:" + port;
+    const std::string siteByName = "http://localhost:" + port;
+    const std::string refused = "127.0.0.1:" + std::to_string(LoopbackServer::unusedPort());
+    const std::string proxyUrl = proxy.url("");
+    const std::string proxyVariable = "http_proxy=" + proxyUrl;
+
+    // GNOME's settings are read only where the session says it is GNOME's.
+    const std::string gnomeSettings = "gsettings set org.gnome.system.proxy mode manual"
+        " && gsettings set org.gnome.system.proxy.http host 127.0.0.1"
+        " && gsettings set org.gnome.system.proxy.http port " + std::to_string(proxy.port())
+        + " && gsettings set org.gnome.system.proxy ignore-hosts \"['localhost']\""
+        " && exec \"$@\"";
+
+    const struct {
+        const char* name;
+        std::vector<std::string> environment;
+        bool gnome;
+        std::string url;
+        bool up;
+        bool viaProxy;
+    } paths[] = {
+        {"http_proxy", {proxyVariable, "no_proxy=localhost"}, false, site + "/page", true, true},
+        {"no_proxy", {proxyVariable, "no_proxy=localhost"}, false, siteByName + "/page", true, false},
+        {"no_proxy=*", {proxyVariable, "no_proxy=*"}, false, site + "/page", true, false},
+        {"refused site, proxy's own page", {proxyVariable}, false, "http://" + refused + "/page", false, true},
+        {"site's own error page", {proxyVariable}, false, site + "/error", true, true},
+        {"Proxy-Status naming no error", {proxyVariable}, false, site + "/forwarded-error", true, true},
+        {"X-Squid-Error, ftp", {"ftp_proxy=" + proxyUrl}, false, "ftp://" + refused + "/squid-error", false, true},
+        {"X-Squid-Error on a redirect only", {proxyVariable}, false, site + "/squid-redirect", true, true},
+        // The desktop's choice stands alone: the environment neither adds a proxy nor a bypass.
+        {"GNOME manual", {"http_proxy=http://" + refused, "no_proxy=127.0.0.1"}, true, site + "/page", true, true},
+        {"GNOME ignore-hosts", {}, true, siteByName + "/page", true, false},
+    };
+    for (const auto& path : paths) {
+        SCOPED_TRACE(path.name);
+        PrivateHome home;
+        std::vector<std::string> environment = home.environment();
+        environment.insert(environment.end(), path.environment.begin(), path.environment.end());
+        std::vector<std::string> argv{SENTRILO_FETCH_PROBE, path.url};
+        if (path.gnome) {
+            environment.push_back("DESKTOP_SESSION=gnome");
+            argv.insert(argv.begin(), {"dbus-run-session", "--", "sh", "-c", gnomeSettings, "sh"});
+        }
+        const std::size_t before = proxy.requestCount();
+        const std::string printed = run(argv, environment);
+        EXPECT_EQ(printed != "0\n", path.up) << printed;
+        EXPECT_EQ(proxy.requestCount() > before, path.viaProxy) << proxy.lastRequestHead();
+    }
+}
+
+} // namespace
