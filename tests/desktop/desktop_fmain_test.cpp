@@ -1,6 +1,7 @@
 // What the desktop itself sees of the windows: run on a real X server with a window manager
 // (see with-desktop), with the check engine replaced where a test needs to steer it.
 #include "application.h"
+#include "click_label.h"
 #include "fake_opener.h"
 #include "fmain.h"
 #include "loopback_server.h"
@@ -17,15 +18,34 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <thread>
 
 using ui::FMain;
+using namespace std::chrono_literals;
 
 namespace {
+
+// Time-outs well beyond any wait a test makes, so a check ends when its server answers.
+check::InternetLimits heldLimits()
+{
+    check::InternetLimits limits;
+    limits.connectTimeout = 10s;
+    limits.totalTimeout = 60s;
+    return limits;
+}
+
+// Until the server has the request: from then on the check holds the program.
+void awaitRequest(const testsupport::LoopbackServer& server)
+{
+    for (int i = 0; i < 3000 && server.requestCount() == 0; ++i)
+        std::this_thread::sleep_for(10ms);
+}
 
 xcb_window_t xid(const QWidget* window)
 {
@@ -55,6 +75,8 @@ private Q_SLOTS:
     void checksWhileMinimizedMarkRingAndNotify();
     void aMinimizedBoxComesBackFromItsMenu();
     void inputDuringACheckWaitsForIt();
+    void theWindowStaysAliveDuringACheck();
+    void aTickDueDuringACheckRunsAfterIt();
     // Run on its own, in a session without a bus (see CMakeLists.txt).
     void withoutABusTheCheckStillLogs();
 
@@ -67,7 +89,7 @@ private:
     void minimize(QWidget* target);
 
     std::unique_ptr<X11Probe> probe;
-    std::unique_ptr<BellCounter> bells;
+    std::unique_ptr<DisplayPeer> peer;
     NotificationStandIn notifications;
     bool haveBus = false;
 
@@ -81,7 +103,7 @@ void DesktopFMainTest::initTestCase()
     QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
     ui::setupApplication();
     probe = std::make_unique<X11Probe>();
-    bells = std::make_unique<BellCounter>();
+    peer = std::make_unique<DisplayPeer>();
     haveBus = QDBusConnection::sessionBus().isConnected();
     if (haveBus)
         QVERIFY(notifications.start());
@@ -95,7 +117,7 @@ void DesktopFMainTest::init()
         [] { return std::chrono::system_clock::from_time_t(1'800'000'000); }, folder->path().toStdString()});
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
-    bells->takeCount(probe->connection());
+    peer->takeBellCount(probe->connection());
 }
 
 void DesktopFMainTest::cleanup()
@@ -166,7 +188,7 @@ void DesktopFMainTest::checksWhileMinimizedMarkRingAndNotify()
     fetch = [&](const std::string&) { return body; };
     typeUrl(QStringLiteral("http://127.0.0.1:9/a?b&c"));
     QTest::mouseClick(child<QPushButton>("BMode"), Qt::LeftButton);
-    bells->takeCount(probe->connection()); // the first check: down, no change
+    peer->takeBellCount(probe->connection()); // the first check: down, no change
 
     const qsizetype notifiedBefore = notifications.calls().size();
     const struct {
@@ -182,7 +204,7 @@ void DesktopFMainTest::checksWhileMinimizedMarkRingAndNotify()
 
         const xcb_window_t id = xid(window.get());
         const char* marker = *row.body ? "[Site OK]" : "[Site Down]";
-        QCOMPARE(bells->takeCount(probe->connection()), row.change ? 1 : 0);
+        QCOMPARE(peer->takeBellCount(probe->connection()), row.change ? 1 : 0);
         if (row.change) {
             QTRY_VERIFY(!probe->iconic(id));
             QTRY_COMPARE(probe->netWmName(id), QStringLiteral("Vorn Sentrilo"));
@@ -226,18 +248,14 @@ void DesktopFMainTest::inputDuringACheckWaitsForIt()
 {
     FakeOpener opener;
     testsupport::LoopbackServer server;
-    check::InternetLimits limits;
-    limits.connectTimeout = std::chrono::seconds(5);
-    limits.totalTimeout = std::chrono::seconds(30);
-    QStringList openedByTheEnd;
-    QString buttonByTheEnd;
+    QStringList handled;
+    connect(child<ui::ClickLabel>("Label2"), &ui::ClickLabel::clicked, this, [&] { handled << QStringLiteral("banner"); });
+    connect(child<QPushButton>("BMode"), &QPushButton::clicked, this, [&] { handled << QStringLiteral("button"); });
+    QStringList handledByTheEnd;
     fetch = [&](const std::string& url) {
-        std::string body = check::FetchPage(url, limits);
+        std::string body = check::FetchPage(url, heldLimits());
         // On the window's own thread, as the check's last moment.
-        QMetaObject::invokeMethod(window.get(), [&] {
-            openedByTheEnd = opener.calls();
-            buttonByTheEnd = child<QPushButton>("BMode")->text();
-        }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(window.get(), [&] { handledByTheEnd = handled; }, Qt::BlockingQueuedConnection);
         return body;
     };
     typeUrl(QString::fromStdString(server.url("/held")));
@@ -249,8 +267,7 @@ void DesktopFMainTest::inputDuringACheckWaitsForIt()
         + std::to_string(banner.x()) + ' ' + std::to_string(banner.y()) + " click 1 key space";
     bool injected = false;
     std::thread user([&] {
-        for (int i = 0; i < 3000 && server.requestCount() == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        awaitRequest(server);
         injected = std::system(click.c_str()) == 0;
         server.release();
     });
@@ -259,14 +276,68 @@ void DesktopFMainTest::inputDuringACheckWaitsForIt()
     user.join();
 
     QVERIFY(injected);
-    QCOMPARE(openedByTheEnd, QStringList());
-    QCOMPARE(buttonByTheEnd, QStringLiteral("Stop"));
+    QCOMPARE(handledByTheEnd, QStringList()); // the Start that began it is recorded when done
     QVERIFY(child<QLabel>("lStatus")->text().startsWith(QStringLiteral("Status: SITE OK (")));
-    // Handled once the check is over: the banner's page opens and Space stops the watch.
-    QTRY_COMPARE(opener.calls().size(), 1);
+    // Handled once the check is over, in the order they came: the banner's page opens, then
+    // Space stops the watch.
+    QTRY_COMPARE(handled, (QStringList{QStringLiteral("button"), QStringLiteral("banner"), QStringLiteral("button")}));
+    QTRY_COMPARE(opener.calls().size(), 1); // xdg-open runs detached: give it its moment
     QVERIFY(opener.calls().first().endsWith(QStringLiteral("http://www.yondrel.example/")));
-    QTRY_COMPARE(child<QPushButton>("BMode")->text(), QStringLiteral("Start"));
+    QCOMPARE(child<QPushButton>("BMode")->text(), QStringLiteral("Start"));
     QCOMPARE(log().count("<BR>\n\r\n"), 1);
+}
+
+void DesktopFMainTest::theWindowStaysAliveDuringACheck()
+{
+    testsupport::LoopbackServer server;
+    fetch = [&](const std::string& url) { return check::FetchPage(url, heldLimits()); };
+    trigger("MAbTol");
+    QWidget* about = topLevel("FAbout");
+    QVERIFY(QTest::qWaitForWindowExposed(about));
+    typeUrl(QString::fromStdString(server.url("/held")));
+
+    // While the check holds the program, a window manager pings both windows and another
+    // window passes over each; the server answers only after.
+    const xcb_window_t main = xid(window.get());
+    const xcb_window_t box = xid(about);
+    bool pingsAnswered = false;
+    bool mainRepainted = false;
+    bool boxRepainted = false;
+    std::thread desktop([&] {
+        awaitRequest(server);
+        DisplayPeer manager;
+        pingsAnswered = manager.ping(main, 10s) && manager.ping(box, 10s) && manager.ping(main, 10s);
+        mainRepainted = manager.repaintsWhenUncovered(main, 10s);
+        boxRepainted = manager.repaintsWhenUncovered(box, 10s);
+        server.release();
+    });
+    QTest::mouseClick(child<QPushButton>("BMode"), Qt::LeftButton);
+    desktop.join();
+
+    QVERIFY(pingsAnswered);
+    QVERIFY(mainRepainted);
+    QVERIFY(boxRepainted);
+    QVERIFY(child<QLabel>("lStatus")->text().startsWith(QStringLiteral("Status: SITE OK (")));
+}
+
+void DesktopFMainTest::aTickDueDuringACheckRunsAfterIt()
+{
+    std::atomic<int> checks = 0;
+    std::atomic<bool> checking = false;
+    std::atomic<bool> overlapped = false;
+    fetch = [&](const std::string&) {
+        overlapped = overlapped || checking.exchange(true);
+        if (++checks == 2)
+            std::this_thread::sleep_for(300ms); // a check long enough for ticks to fall due
+        checking = false;
+        return std::string("up");
+    };
+    child<QTimer>("Timer1")->setInterval(10);
+    typeUrl(QStringLiteral("http://127.0.0.1:9/"));
+    QTest::mouseClick(child<QPushButton>("BMode"), Qt::LeftButton);
+    QTRY_VERIFY(checks >= 3);
+    QTest::mouseClick(child<QPushButton>("BMode"), Qt::LeftButton);
+    QVERIFY2(!overlapped, "a tick started a check inside another");
 }
 
 void DesktopFMainTest::withoutABusTheCheckStillLogs()
@@ -277,7 +348,7 @@ void DesktopFMainTest::withoutABusTheCheckStillLogs()
     typeUrl(QStringLiteral("http://127.0.0.1:9/"));
     QTest::mouseClick(child<QPushButton>("BMode"), Qt::LeftButton);
     QVERIFY(child<QLabel>("lStatus")->text().startsWith(QStringLiteral("Status: SITE OK (")));
-    QCOMPARE(bells->takeCount(probe->connection()), 1);
+    QCOMPARE(peer->takeBellCount(probe->connection()), 1);
     QCOMPARE(log().count("Status: SITE OK ("), 1);
 }
 

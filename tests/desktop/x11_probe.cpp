@@ -7,10 +7,14 @@
 #include <xcb/xkb.h>
 #undef explicit
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <utility>
+
+#include <poll.h>
 
 namespace {
 
@@ -135,13 +139,15 @@ xcb_window_t X11Probe::activeWindow() const
     return active.empty() ? 0 : active[0];
 }
 
-BellCounter::BellCounter()
+DisplayPeer::DisplayPeer()
 {
     connection_ = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(connection_))
         throw std::runtime_error("no X display");
     root_ = rootOf(connection_);
     marker_ = internAtom(connection_, "_SENTRILO_TEST_MARK");
+    protocols_ = internAtom(connection_, "WM_PROTOCOLS");
+    ping_ = internAtom(connection_, "_NET_WM_PING");
 
     const xcb_query_extension_reply_t* xkb = xcb_get_extension_data(connection_, &xcb_xkb_id);
     const ReplyPtr<xcb_xkb_use_extension_reply_t> use(xcb_xkb_use_extension_reply(connection_,
@@ -151,42 +157,115 @@ BellCounter::BellCounter()
     xkbEvent_ = xkb->first_event;
     xcb_xkb_select_events(connection_, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_EVENT_TYPE_BELL_NOTIFY, 0,
         XCB_XKB_EVENT_TYPE_BELL_NOTIFY, 0, 0, nullptr);
-    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    // Markers are property changes on the root; answers to pings are sent to the root for
+    // whoever selects its structure or redirects it.
+    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(connection_, root_, XCB_CW_EVENT_MASK, &mask);
-    // A round trip, so the selections are in place before the first bell can ring.
+    // A round trip, so the selections are in place before anything can happen.
     std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
 }
 
-BellCounter::~BellCounter()
+DisplayPeer::~DisplayPeer()
 {
     xcb_disconnect(connection_);
 }
 
-int BellCounter::takeCount(xcb_connection_t* sender)
+void DisplayPeer::handle(const xcb_generic_event_t& event)
+{
+    const std::uint8_t type = event.response_type & 0x7f;
+    if (type == xkbEvent_) {
+        if (reinterpret_cast<const xcb_xkb_bell_notify_event_t&>(event).xkbType == XCB_XKB_BELL_NOTIFY)
+            ++bells_;
+    } else if (type == XCB_PROPERTY_NOTIFY) {
+        const auto& change = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+        if (change.atom != marker_ || change.state != XCB_PROPERTY_NEW_VALUE)
+            return;
+        const ReplyPtr<xcb_get_property_reply_t> value(xcb_get_property_reply(connection_,
+            xcb_get_property(connection_, 0, root_, marker_, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+        if (value && xcb_get_property_value_length(value.get()) == 4)
+            markSeen_ = *static_cast<const std::uint32_t*>(xcb_get_property_value(value.get()));
+    } else if (type == XCB_CLIENT_MESSAGE) {
+        const auto& message = reinterpret_cast<const xcb_client_message_event_t&>(event);
+        if (message.type == protocols_ && message.format == 32 && message.data.data32[0] == ping_)
+            pongSeen_ = std::max(pongSeen_, message.data.data32[1]);
+    }
+}
+
+bool DisplayPeer::waitUntil(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline)
+{
+    xcb_flush(connection_);
+    for (;;) {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+            handle(*event);
+            std::free(event);
+        }
+        if (done())
+            return true;
+        if (xcb_connection_has_error(connection_))
+            throw std::runtime_error("X connection lost");
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd wait{xcb_get_file_descriptor(connection_), POLLIN, 0};
+        ::poll(&wait, 1, static_cast<int>(std::min<long long>(left.count(), 50)));
+    }
+}
+
+int DisplayPeer::takeBellCount(xcb_connection_t* sender)
 {
     const std::uint32_t serial = ++serial_;
     xcb_change_property(sender, XCB_PROP_MODE_REPLACE, root_, marker_, XCB_ATOM_CARDINAL, 32, 1, &serial);
     xcb_flush(sender);
+    if (!waitUntil([&] { return markSeen_ == serial; }, std::chrono::steady_clock::time_point::max()))
+        throw std::runtime_error("marker lost");
+    return std::exchange(bells_, 0);
+}
 
-    int bells = 0;
-    for (;;) {
-        const ReplyPtr<xcb_generic_event_t> event(xcb_wait_for_event(connection_));
-        if (!event)
-            throw std::runtime_error("X connection lost");
-        const std::uint8_t type = event->response_type & 0x7f;
-        if (type == xkbEvent_) {
-            const auto* xkb = reinterpret_cast<const xcb_xkb_bell_notify_event_t*>(event.get());
-            if (xkb->xkbType == XCB_XKB_BELL_NOTIFY)
-                ++bells;
-        } else if (type == XCB_PROPERTY_NOTIFY) {
-            const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event.get());
-            if (change->atom == marker_ && change->state == XCB_PROPERTY_NEW_VALUE) {
-                const ReplyPtr<xcb_get_property_reply_t> value(xcb_get_property_reply(connection_,
-                    xcb_get_property(connection_, 0, root_, marker_, XCB_ATOM_CARDINAL, 0, 1), nullptr));
-                if (value && xcb_get_property_value_length(value.get()) == 4
-                    && *static_cast<const std::uint32_t*>(xcb_get_property_value(value.get())) == serial)
-                    return bells;
-            }
-        }
-    }
+bool DisplayPeer::ping(xcb_window_t window, std::chrono::milliseconds patience)
+{
+    const std::uint32_t stamp = ++serial_;
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = protocols_;
+    message.data.data32[0] = ping_;
+    message.data.data32[1] = stamp;
+    message.data.data32[2] = window;
+    xcb_send_event(connection_, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
+    return waitUntil([&] { return pongSeen_ >= stamp; }, std::chrono::steady_clock::now() + patience);
+}
+
+bool DisplayPeer::repaintsWhenUncovered(xcb_window_t window, std::chrono::milliseconds patience)
+{
+    constexpr std::uint32_t kMagenta = 0xff00ff;
+    const ReplyPtr<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr));
+    const ReplyPtr<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(connection_,
+        xcb_translate_coordinates(connection_, window, root_, 0, 0), nullptr));
+    if (!geometry || !origin)
+        return false;
+    const std::int16_t x = origin->dst_x;
+    const std::int16_t y = origin->dst_y;
+
+    // Unmanaged, so the window manager neither frames nor moves it.
+    const xcb_window_t cover = xcb_generate_id(connection_);
+    const std::uint32_t values[] = {kMagenta, 1};
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, cover, root_, x, y, geometry->width, geometry->height, 0,
+        XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+    xcb_map_window(connection_, cover);
+    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    xcb_destroy_window(connection_, cover);
+
+    const auto stillMagenta = [&] {
+        const ReplyPtr<xcb_get_image_reply_t> image(xcb_get_image_reply(connection_,
+            xcb_get_image(connection_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, x, y, geometry->width, geometry->height, ~0u),
+            nullptr));
+        if (!image || image->depth != 24)
+            return true;
+        const auto* pixels = reinterpret_cast<const std::uint32_t*>(xcb_get_image_data(image.get()));
+        const int count = xcb_get_image_data_length(image.get()) / 4;
+        return std::any_of(pixels, pixels + count, [](std::uint32_t pixel) { return (pixel & 0xffffff) == kMagenta; });
+    };
+    return waitUntil([&] { return !stillMagenta(); }, std::chrono::steady_clock::now() + patience);
 }

@@ -6,6 +6,8 @@
 
 #include <xcb/xcb.h>
 
+#include <chrono>
+#include <functional>
 #include <vector>
 
 // Reads what the window manager and a taskbar read of a window, through the test program's own
@@ -37,23 +39,42 @@ private:
     xcb_window_t root_ = 0;
 };
 
-// Counts the X bell as the server reports it (XKB bell events), on a connection of its own.
-class BellCounter {
+// Another client on the same display, as a window manager, a panel or a window over ours is:
+// it hears the bell (XKB bell events), pings windows and covers them.
+class DisplayPeer {
 public:
-    BellCounter();
-    ~BellCounter();
-    BellCounter(const BellCounter&) = delete;
-    BellCounter& operator=(const BellCounter&) = delete;
+    DisplayPeer();
+    ~DisplayPeer();
+    DisplayPeer(const DisplayPeer&) = delete;
+    DisplayPeer& operator=(const DisplayPeer&) = delete;
 
     // Bells rung since the last call (or since construction) by requests that `sender` made
     // before this call: a marker sent on that same connection closes the count, so nothing
     // sent earlier can still be on its way.
-    int takeCount(xcb_connection_t* sender);
+    int takeBellCount(xcb_connection_t* sender);
+
+    // Sends the window manager's _NET_WM_PING to `window`; true once it has answered, false
+    // when it has not within `patience`.
+    bool ping(xcb_window_t window, std::chrono::milliseconds patience);
+
+    // Covers `window` with a magenta one and uncovers it again; true once the window has painted
+    // the uncovered part anew (the server leaves it as it was: Qt's windows have no background),
+    // false when it has not within `patience`.
+    bool repaintsWhenUncovered(xcb_window_t window, std::chrono::milliseconds patience);
 
 private:
+    // Handles the events that arrive until `done` holds or the deadline passes.
+    bool waitUntil(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline);
+    void handle(const xcb_generic_event_t& event);
+
     xcb_connection_t* connection_ = nullptr;
     xcb_window_t root_ = 0;
     xcb_atom_t marker_ = 0;
+    xcb_atom_t protocols_ = 0;
+    xcb_atom_t ping_ = 0;
     std::uint8_t xkbEvent_ = 0;
     std::uint32_t serial_ = 0;
+    std::uint32_t markSeen_ = 0;
+    int bells_ = 0;
+    std::uint32_t pongSeen_ = 0;
 };
