@@ -751,7 +751,7 @@ Row eventWaitRow(const HeldOutcome& m)
     }
     row.ours = format("%.1f ms", m.ours.longestWaitMs);
     row.baseline = format("%.0f ms blocking", m.blocking.longestWaitMs);
-    row.ratio = format("%.4f", m.blocking.longestWaitMs > 0 ? m.ours.longestWaitMs / m.blocking.longestWaitMs : 0)
+    row.ratio = format("%.1e", m.blocking.longestWaitMs > 0 ? m.ours.longestWaitMs / m.blocking.longestWaitMs : 0)
         + heldFlaw(m);
     row.pass = heldFlaw(m).empty() && m.ours.longestWaitMs <= kMaxEventWaitMs;
     return row;
