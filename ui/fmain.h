@@ -65,7 +65,12 @@ private:
     void MAbTol_Click();
     void MQuib_Click();
 
-    void setUrlBackground(const QColor& colour);
+    // The URL box's background: the theme's at start-up, button face while watching, white
+    // after a Stop.
+    enum class UrlBackground { Theme, ButtonFace, White };
+    void setUrlBackground(UrlBackground background);
+    // Colours the rules and the URL box from the palette in use; again when the theme changes.
+    void applyColours();
     QString applicationFolder() const;
 
     // What a check needs of this window.
@@ -80,6 +85,7 @@ private:
 
     std::string folder_;
     check::PollCycle cycle_;
+    UrlBackground urlBackground_ = UrlBackground::Theme;
 
     QLineEdit* TUrl = nullptr;
     QLabel* Label1 = nullptr;

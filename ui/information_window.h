@@ -1,5 +1,7 @@
 #pragma once
 
+#include "layout.h"
+
 #include <QString>
 
 class QLabel;
@@ -12,10 +14,9 @@ namespace ui {
 void setupInformationWindow(QWidget* window, const QString& title, int widthTwips, int heightTwips);
 
 // A plain-text label placed in twips, on top-left aligned text.
-QLabel* addLabel(QWidget* window, const QString& name, const QString& text, int left, int top, int width,
-    int height);
+QLabel* addLabel(QWidget* window, const QString& name, const QString& text, const layout::Box& box);
 
 // The bold heading of an information box.
-QLabel* addHeading(QWidget* window, const QString& text, int left, int top, int width, int height);
+QLabel* addHeading(QWidget* window, const QString& text, const layout::Box& box);
 
 } // namespace ui
