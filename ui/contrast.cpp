@@ -34,7 +34,7 @@ double relativeLuminance(const QColor& colour)
 
 double contrastRatio(const QColor& first, const QColor& second)
 {
-    const auto [darker, lighter] = std::minmax(relativeLuminance(first), relativeLuminance(second));
+    const auto [darker, lighter] = std::minmax({relativeLuminance(first), relativeLuminance(second)});
     return (lighter + 0.05) / (darker + 0.05);
 }
 
