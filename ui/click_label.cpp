@@ -1,26 +1,20 @@
 #include "click_label.h"
 
-#include <QAccessibleWidget>
+#include "accessible_label.h"
+
 #include <QMouseEvent>
 
 namespace ui {
 
 namespace {
 
-class AccessibleLink : public QAccessibleWidget {
+class AccessibleLink : public AccessibleLabel {
 public:
-    explicit AccessibleLink(ClickLabel* label) : QAccessibleWidget(label, QAccessible::Link) {}
-
-    QString text(QAccessible::Text kind) const override
-    {
-        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty())
-            return label()->text();
-        return QAccessibleWidget::text(kind);
-    }
+    explicit AccessibleLink(ClickLabel* label) : AccessibleLabel(label, QAccessible::Link) {}
 
     QAccessible::State state() const override
     {
-        QAccessible::State state = QAccessibleWidget::state();
+        QAccessible::State state = AccessibleLabel::state();
         state.linked = true;
         return state;
     }
@@ -30,27 +24,22 @@ public:
     void doAction(const QString& action) override
     {
         if (action == pressAction())
-            label()->click();
+            static_cast<ClickLabel*>(label())->click();
     }
 
     QStringList keyBindingsForAction(const QString&) const override { return {}; }
-
-private:
-    ClickLabel* label() const { return static_cast<ClickLabel*>(widget()); }
 };
 
-QAccessibleInterface* accessibleLink(const QString& className, QObject* object)
+QAccessibleInterface* accessibleLink(ClickLabel* label)
 {
-    if (className == QLatin1String(ClickLabel::staticMetaObject.className()))
-        return new AccessibleLink(static_cast<ClickLabel*>(object));
-    return nullptr;
+    return new AccessibleLink(label);
 }
 
 } // namespace
 
 ClickLabel::ClickLabel(QWidget* parent) : QLabel(parent)
 {
-    QAccessible::installFactory(accessibleLink); // once: a second install is ignored
+    QAccessible::installFactory(accessibleLabelFactory<ClickLabel, accessibleLink>);
     setCursor(Qt::PointingHandCursor);
 }
 
