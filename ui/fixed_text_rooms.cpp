@@ -84,7 +84,8 @@ std::vector<Room> rooms()
         {Control::Label, texts::kStatusReady, width(main::kLStatus)},
         {Control::Label, latin1(check::texts::kStatusConnecting), width(main::kLStatus)},
         {Control::Label, texts::bannerText(), width(main::kLabel2)},
-        {Control::WrappedLabel, texts::aboutText(), [](const Twips& twips) { return twips.rect(about::kLabel2).size(); }},
+        {Control::WrappedLabel, texts::aboutText(),
+            [](const Twips& twips) { return twips.rect(about::kLabel2).size(); }},
         // The sponsor text's box runs on behind the button; its words must end above it.
         {Control::WrappedLabel, texts::kSponsorText,
             [](const Twips& twips) {

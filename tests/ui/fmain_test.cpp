@@ -364,13 +364,15 @@ void FMainTest::textsReadInEveryStateOnLightAndDarkThemes()
             return QRect(widget->mapTo(window.get(), QPoint()), widget->size()).adjusted(inset, inset, -inset, -inset);
         };
         // Only the part of the URL label before the box shows.
-        const QRect labelArea(urlLabel->mapTo(window.get(), QPoint()), QSize(url()->x() - urlLabel->x(), urlLabel->height()));
+        const QRect labelArea(
+            urlLabel->mapTo(window.get(), QPoint()), QSize(url()->x() - urlLabel->x(), urlLabel->height()));
         const QList<std::pair<const char*, QRect>> texts{{"Label1", labelArea}, {"TUrl", area(url(), 3)},
             {"BMode", area(button(), 4)}, {"lStatus", area(status(), 0)},
             {"Label2", area(window->findChild<QLabel*>(QStringLiteral("Label2")), 0)}};
-        for (const auto& [name, where] : texts) {
-            const double ratio = textContrast(shot, where);
-            QVERIFY2(ratio >= 4.5, qPrintable(QStringLiteral("%1 in %2: %3:1").arg(QLatin1String(name), QLatin1String(state)).arg(ratio, 0, 'f', 2)));
+        for (const auto& [name, shown] : texts) {
+            const double ratio = textContrast(shot, shown);
+            const QString what = QLatin1String(name) + QStringLiteral(" in ") + QLatin1String(state);
+            QVERIFY2(ratio >= 4.5, qPrintable(what + QStringLiteral(": %1:1").arg(ratio, 0, 'f', 2)));
         }
     };
     // The state table: the theme's own background at start-up, whichever theme is in use.

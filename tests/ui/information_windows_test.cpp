@@ -243,7 +243,8 @@ void InformationWindowsTest::everyFixedTextFitsItsRoom()
         // The heading grows with the layout: with a large desktop font it is not half the size.
         const int headingPixels = QFontInfo(heading->font()).pixelSize();
         const int textPixels = QFontInfo(child<QLabel>(box, "Label2")->font()).pixelSize();
-        QVERIFY2(headingPixels >= textPixels * 9 / 10, qPrintable(QStringLiteral("%1 px beside %2 px").arg(headingPixels).arg(textPixels)));
+        QVERIFY2(headingPixels >= textPixels * 9 / 10,
+            qPrintable(QStringLiteral("%1 px beside %2 px").arg(headingPixels).arg(textPixels)));
     }
     auto* aboutText = child<QLabel>(about, "Label2");
     QVERIFY(fits(aboutText, aboutText->text(), aboutText->size(), true));
@@ -289,7 +290,8 @@ void InformationWindowsTest::screenReadersFindEveryControlNamedAndInOrder()
     FakeOpener opener;
     QAccessibleInterface* banner = accessible(child<QLabel>(window.get(), "Label2"));
     QCOMPARE(banner->role(), QAccessible::Link);
-    QCOMPARE(banner->text(QAccessible::Name), QStringLiteral("Play free online games at www.yondrel.example  Click Here!"));
+    QCOMPARE(banner->text(QAccessible::Name),
+        QStringLiteral("Play free online games at www.yondrel.example  Click Here!"));
     QVERIFY(!banner->state().focusable);
     QAccessibleActionInterface* actions = banner->actionInterface();
     QVERIFY(actions != nullptr);
