@@ -2,19 +2,25 @@
 
 #include "check_log.h"
 #include "click_label.h"
+#include "contrast.h"
 #include "desktop_notifier.h"
 #include "fabout.h"
 #include "fquib.h"
 #include "information_window.h"
+#include "layout.h"
+#include "local_text.h"
 #include "page_fetcher.h"
 #include "program_icon.h"
 #include "responsive_wait.h"
 #include "shell_open.h"
+#include "status_label.h"
 #include "twips.h"
 #include "ui_texts.h"
+#include "url_box.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
@@ -28,16 +34,6 @@ namespace ui {
 namespace {
 
 constexpr int kPollIntervalMs = 60'000;
-
-QString fromLocal(const std::string& text)
-{
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string toLocal(const QString& text)
-{
-    return text.toLocal8Bit().toStdString();
-}
 
 } // namespace
 
@@ -75,71 +71,72 @@ void FMain::setupWindow()
 
 void FMain::setupControls()
 {
+    namespace at = layout::main_window;
     const Twips& twips = Twips::application();
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(twips.size(6105, 1275));
+    client->setFixedSize(twips.size(at::kClientWidth, at::kClientHeight));
     setCentralWidget(client);
 
-    // Three rules under the menu bar, each later one drawn over the one before. The system
-    // colours they were drawn in map to the nearest palette roles: window text for Line1,
-    // Mid for the inactive title bar's grey (Line2) and Dark for the desktop (Line3).
-    const auto addLine = [&](const char* name, int top, QPalette::ColorRole role) {
+    // Three rules under the menu bar, each later one drawn over the one before; coloured by
+    // applyColours.
+    const auto addLine = [&](const char* name, int top) {
         auto* line = new QFrame(client);
         line->setObjectName(QLatin1String(name));
-        line->setGeometry(0, twips.toPixels(top), twips.toPixels(6225), 1);
+        line->setGeometry(0, twips.toPixels(top), twips.toPixels(at::kRuleLength), 1);
         line->setAutoFillBackground(true);
-        QPalette palette = line->palette();
-        palette.setColor(QPalette::Window, palette.color(role));
-        line->setPalette(palette);
         return line;
     };
-    Line1 = addLine("Line1", 0, QPalette::WindowText);
-    Line2 = addLine("Line2", 0, QPalette::Mid);
-    Line3 = addLine("Line3", 15, QPalette::Dark);
+    Line1 = addLine("Line1", at::kRuleTop);
+    Line2 = addLine("Line2", at::kRuleTop);
+    Line3 = addLine("Line3", at::kLowerRuleTop);
 
-    const auto place = [](QWidget* widget, const char* name, QRect geometry) {
+    const auto place = [&](QWidget* widget, const char* name, const layout::Box& box) {
         widget->setObjectName(QLatin1String(name));
-        widget->setGeometry(geometry);
+        widget->setGeometry(twips.rect(box));
     };
 
     // Created in tab order, the URL box first, so that it takes the focus when the window opens.
-    TUrl = new QLineEdit(texts::kInitialUrl, client);
-    place(TUrl, "TUrl", twips.rect(1250, 135, 4095, 285));
+    TUrl = new UrlBox(texts::kInitialUrl, client);
+    place(TUrl, "TUrl", at::kTUrl);
 
     Label1 = new QLabel(texts::kUrlLabel, client);
     Label1->setTextFormat(Qt::PlainText);
-    place(Label1, "Label1", twips.rect(105, 165, 3015, 255));
+    place(Label1, "Label1", at::kLabel1);
+    // Names the URL box for screen readers; its text has no '&', so it adds no access key.
+    Label1->setBuddy(TUrl);
     // The label's box runs on under the URL box; the box must stay on top of it.
     Label1->lower();
 
     BMode = new QPushButton(texts::kStart, client);
     BMode->setAutoDefault(false);
-    place(BMode, "BMode", twips.rect(5400, 120, 615, 320));
+    place(BMode, "BMode", at::kBMode);
     connect(BMode, &QPushButton::clicked, this, &FMain::BMode_Click);
 
-    lStatus = new QLabel(texts::kStatusReady, client);
-    lStatus->setTextFormat(Qt::PlainText);
-    place(lStatus, "lStatus", twips.rect(105, 525, 6015, 255));
+    lStatus = new StatusLabel(texts::kStatusReady, client);
+    place(lStatus, "lStatus", at::kLStatus);
+
+    // The banner's own white, with black text on it whatever the theme.
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    white.setColor(QPalette::WindowText, Qt::black);
 
     Shape1 = new QFrame(client);
-    place(Shape1, "Shape1", twips.rect(75, 840, 5955, 375));
+    place(Shape1, "Shape1", at::kShape1);
     Shape1->setFrameShape(QFrame::Box);
     Shape1->setLineWidth(1);
     Shape1->setAutoFillBackground(true);
-    QPalette white = Shape1->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    white.setColor(QPalette::WindowText, Qt::black);
     Shape1->setPalette(white);
 
     Label2 = new ClickLabel(client);
-    Label2->setText(texts::kBannerOpen + QString(texts::kSponsorHost) + texts::kBannerClose);
+    Label2->setText(texts::bannerText());
     Label2->setTextFormat(Qt::PlainText);
     Label2->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     Label2->setPalette(white);
-    place(Label2, "Label2", twips.rect(90, 915, 5760, 285));
+    place(Label2, "Label2", at::kLabel2);
     connect(Label2, &ClickLabel::clicked, this, &FMain::Label2_Click);
 
+    applyColours();
     setTabOrder(TUrl, BMode);
     TUrl->setFocus();
 }
@@ -205,14 +202,14 @@ void FMain::BMode_Click()
     if (BMode->text() == texts::kStart) {
         BMode->setText(texts::kStop);
         TUrl->setEnabled(false);
-        setUrlBackground(palette().color(QPalette::Button));
+        setUrlBackground(UrlBackground::ButtonFace);
         PollServer();
         // Armed only now, so the next check falls a whole interval after this one ended.
         Timer1->start();
     } else {
         BMode->setText(texts::kStart);
         TUrl->setEnabled(true);
-        setUrlBackground(Qt::white);
+        setUrlBackground(UrlBackground::White);
         Timer1->stop();
     }
 }
@@ -244,7 +241,7 @@ void FMain::MExit_Click()
 
 void FMain::MLogView_Click()
 {
-    const QString log = fromLocal(check::logPath(folder_));
+    const QString log = QFile::decodeName(check::logPath(folder_).c_str());
     // Before the first check there is nothing to show, and nothing worth a complaint.
     if (!QFileInfo::exists(log))
         return;
@@ -275,6 +272,8 @@ void FMain::changeEvent(QEvent* event)
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
         Form_Resize();
+    else if (event->type() == QEvent::PaletteChange)
+        applyColours();
 }
 
 void FMain::showEvent(QShowEvent* event)
@@ -301,16 +300,48 @@ void FMain::closeEvent(QCloseEvent* event)
     QMainWindow::closeEvent(event);
 }
 
-void FMain::setUrlBackground(const QColor& colour)
+void FMain::setUrlBackground(UrlBackground background)
 {
-    QPalette palette = TUrl->palette();
-    palette.setColor(QPalette::Base, colour);
-    TUrl->setPalette(palette);
+    urlBackground_ = background;
+    applyColours();
+}
+
+void FMain::applyColours()
+{
+    const QPalette theme = palette();
+    // The system colours the rules were drawn in map to the nearest palette roles: window text
+    // for Line1, Mid for the inactive title bar's grey (Line2), Dark for the desktop (Line3).
+    for (const auto& [line, role] : {std::pair{Line1, QPalette::WindowText}, std::pair{Line2, QPalette::Mid},
+             std::pair{Line3, QPalette::Dark}}) {
+        QPalette colours = line->palette();
+        colours.setColor(QPalette::Window, theme.color(role));
+        line->setPalette(colours);
+    }
+
+    // Wherever the box takes a background of its own, its text takes the colour made for it.
+    QColor background = theme.color(QPalette::Base);
+    QColor text = theme.color(QPalette::Text);
+    if (urlBackground_ == UrlBackground::ButtonFace) {
+        background = theme.color(QPalette::Button);
+        text = theme.color(QPalette::ButtonText);
+    } else if (urlBackground_ == UrlBackground::White) {
+        background = Qt::white;
+        text = Qt::black;
+    }
+    QPalette box = TUrl->palette();
+    box.setColor(QPalette::Base, background);
+    box.setColor(QPalette::Text, text);
+    // While watching, the locked address must still be read: the theme's disabled text, moved
+    // towards the normal text colour as far as it takes to read against the background.
+    box.setColor(QPalette::Disabled, QPalette::Text,
+        readableOn(background, theme.color(QPalette::Disabled, QPalette::Text), text));
+    TUrl->setPalette(box);
 }
 
 QString FMain::applicationFolder() const
 {
-    return fromLocal(folder_);
+    // A path, not text: it goes back to the file system the way Qt encodes file names.
+    return QFile::decodeName(folder_.c_str());
 }
 
 std::string FMain::urlText() const

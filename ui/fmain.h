@@ -66,7 +66,12 @@ private:
     void MAbTol_Click();
     void MQuib_Click();
 
-    void setUrlBackground(const QColor& colour);
+    // The URL box's background: the theme's at start-up, button face while watching, white
+    // after a Stop.
+    enum class UrlBackground { Theme, ButtonFace, White };
+    void setUrlBackground(UrlBackground background);
+    // Colours the rules and the URL box from the palette in use; again when the theme changes.
+    void applyColours();
     QString applicationFolder() const;
 
     // What a check needs of this window.
@@ -88,6 +93,7 @@ private:
     check::PollCycle cycle_;
     bool checking_ = false;
     bool closeAfterCheck_ = false;
+    UrlBackground urlBackground_ = UrlBackground::Theme;
 
     QLineEdit* TUrl = nullptr;
     QLabel* Label1 = nullptr;

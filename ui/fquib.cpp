@@ -13,14 +13,15 @@ namespace ui {
 FQuib::FQuib(QString workingFolder, QWidget* parent) : QDialog(parent), workingFolder_(std::move(workingFolder))
 {
     setObjectName(QStringLiteral("FQuib"));
-    setupInformationWindow(this, texts::kSponsorTitle, 4695, 1260);
-    Label1 = addHeading(this, texts::kSponsorName, 120, 105, 4110, 255);
-    Label2 = addLabel(this, QStringLiteral("Label2"), texts::kSponsorText, 120, 360, 4740, 840);
+    namespace at = layout::sponsor_box;
+    setupInformationWindow(this, texts::kSponsorTitle, at::kClientWidth, at::kClientHeight);
+    Label1 = addHeading(this, texts::kSponsorName, at::kLabel1);
+    Label2 = addLabel(this, QStringLiteral("Label2"), texts::kSponsorText, at::kLabel2);
 
     Command1 = new QPushButton(texts::kMoreInformation, this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setAutoDefault(false);
-    Command1->setGeometry(Twips::application().rect(105, 825, 1485, 315));
+    Command1->setGeometry(Twips::application().rect(at::kCommand1));
     connect(Command1, &QPushButton::clicked, this, &FQuib::Command1_Click);
 }
 

@@ -9,6 +9,12 @@
 
 namespace ui {
 
+namespace {
+
+constexpr double kHeadingPoints = 8.25;
+
+} // namespace
+
 void setupInformationWindow(QWidget* window, const QString& title, int widthTwips, int heightTwips)
 {
     // A tool window is what keeps a box without an owner out of the taskbar.
@@ -30,25 +36,26 @@ void presentBox(QWidget* box)
     box->activateWindow();
 }
 
-QLabel* addLabel(QWidget* window, const QString& name, const QString& text, int left, int top, int width,
-    int height)
+QLabel* addLabel(QWidget* window, const QString& name, const QString& text, const layout::Box& box)
 {
     auto* label = new QLabel(text, window);
     label->setObjectName(name);
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setWordWrap(true);
-    label->setGeometry(Twips::application().rect(left, top, width, height));
+    label->setGeometry(Twips::application().rect(box));
     return label;
 }
 
-QLabel* addHeading(QWidget* window, const QString& text, int left, int top, int width, int height)
+QLabel* addHeading(QWidget* window, const QString& text, const layout::Box& box)
 {
-    QLabel* label = addLabel(window, QStringLiteral("Label1"), text, left, top, width, height);
+    QLabel* label = addLabel(window, QStringLiteral("Label1"), text, box);
     // The heading asks for the classic 8-point sans serif; the system's nearest one stands in.
+    // 8.25 points is the size the layout was drawn for, so it grows with the layout, and a
+    // large desktop font leaves the heading no smaller beside the text.
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(8.25);
+    font.setPointSizeF(kHeadingPoints * Twips::application().scale());
     font.setWeight(QFont::Bold);
     label->setFont(font);
     label->setWordWrap(false);

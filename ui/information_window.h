@@ -1,5 +1,7 @@
 #pragma once
 
+#include "layout.h"
+
 #include <QString>
 
 class QLabel;
@@ -16,10 +18,9 @@ void setupInformationWindow(QWidget* window, const QString& title, int widthTwip
 void presentBox(QWidget* box);
 
 // A plain-text label placed in twips, on top-left aligned text.
-QLabel* addLabel(QWidget* window, const QString& name, const QString& text, int left, int top, int width,
-    int height);
+QLabel* addLabel(QWidget* window, const QString& name, const QString& text, const layout::Box& box);
 
 // The bold heading of an information box.
-QLabel* addHeading(QWidget* window, const QString& text, int left, int top, int width, int height);
+QLabel* addHeading(QWidget* window, const QString& text, const layout::Box& box);
 
 } // namespace ui

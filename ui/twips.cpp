@@ -1,5 +1,7 @@
 #include "twips.h"
 
+#include "fixed_text_rooms.h"
+
 #include <QApplication>
 #include <QFontMetricsF>
 
@@ -18,17 +20,21 @@ constexpr double kDesignLineHeight = 13.0;
 
 } // namespace
 
-Twips::Twips(const QFont& font)
+Twips::Twips(double scale) : scale_(scale)
+{
+}
+
+double Twips::fontScale(const QFont& font)
 {
     const QFontMetricsF metrics(font);
     const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
     const double charWidth = metrics.horizontalAdvance(letters) / letters.size();
-    scale_ = std::max({1.0, charWidth / kDesignCharWidth, metrics.height() / kDesignLineHeight});
+    return std::max({1.0, charWidth / kDesignCharWidth, metrics.height() / kDesignLineHeight});
 }
 
 const Twips& Twips::application()
 {
-    static const Twips twips(QApplication::font());
+    static const Twips twips(scaleToFitFixedTexts(fontScale(QApplication::font())));
     return twips;
 }
 
@@ -37,9 +43,9 @@ int Twips::toPixels(int twips) const
     return static_cast<int>(std::lround(twips * scale_ / kTwipsPerPixel));
 }
 
-QRect Twips::rect(int left, int top, int width, int height) const
+QRect Twips::rect(const layout::Box& box) const
 {
-    return {toPixels(left), toPixels(top), toPixels(width), toPixels(height)};
+    return {toPixels(box.left), toPixels(box.top), toPixels(box.width), toPixels(box.height)};
 }
 
 QSize Twips::size(int width, int height) const

@@ -1,24 +1,31 @@
 #pragma once
 
+#include "layout.h"
+
 #include <QFont>
 #include <QRect>
 #include <QSize>
 
 namespace ui {
 
-// Window geometry is laid out in twips for a small 8-point dialog font. A larger default font
-// scales the whole layout by one factor, the way dialog units do, so the proportions hold and
-// no text is clipped.
+// Window geometry is laid out in twips for a small 8-point dialog font. A larger or wider
+// font scales the whole layout by one factor, the way dialog units do, so the proportions hold
+// and no text is clipped.
 class Twips {
 public:
-    explicit Twips(const QFont& font);
+    explicit Twips(double scale);
 
-    // The layout of every window shares the application font's factor.
+    // What a font alone asks for: its average Latin letter width and line height against those
+    // of the font the layout was drawn for, and never less than 1.
+    static double fontScale(const QFont& font);
+
+    // The factor every window shares: the application font's, raised until every fixed text of
+    // the three windows fits the room its window gives it (fixed_text_rooms.h).
     static const Twips& application();
 
     double scale() const { return scale_; }
     int toPixels(int twips) const;
-    QRect rect(int left, int top, int width, int height) const;
+    QRect rect(const layout::Box& box) const;
     QSize size(int width, int height) const;
 
 private:

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "check_texts.h"
+
 #include <QLatin1String>
+#include <QString>
 
 // Every fixed text the windows show, kept together so they stay consistent.
 namespace ui::texts {
@@ -37,5 +40,16 @@ inline constexpr QLatin1String kSponsorName("Yondrel");
 inline constexpr QLatin1String kSponsorText(
     "Yondrel is a provider of free software, java applets and online games ");
 inline constexpr QLatin1String kMoreInformation("More Information");
+
+// The texts made of several parts.
+inline QString bannerText()
+{
+    return kBannerOpen + QString(kSponsorHost) + kBannerClose;
+}
+
+inline QString aboutText()
+{
+    return kAboutText + (u'"' + QString::fromLatin1(check::texts::kLogFileName) + u'"') + u'.';
+}
 
 } // namespace ui::texts

@@ -1,8 +1,12 @@
 #include "fake_opener.h"
 #include "fmain.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QAction>
 #include <QApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +25,7 @@ class InformationWindowsTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -30,6 +35,7 @@ private Q_SLOTS:
     void menusHaveNoAccessKeysOrShortcuts();
     void everyWindowCarriesTheProgramIcon();
     void everyFixedTextFitsItsRoom();
+    void screenReadersFindEveryControlNamedAndInOrder();
 
 private:
     QWidget* topLevel(const char* name) const;
@@ -38,6 +44,23 @@ private:
     std::unique_ptr<QTemporaryDir> folder;
     std::unique_ptr<FMain> window;
 };
+
+void InformationWindowsTest::initTestCase()
+{
+    // A second run asks for a large desktop font (and a Japanese one, through the language).
+    bool sized = false;
+    const double points = qEnvironmentVariable("SENTRILO_TEST_FONT_POINTS").toDouble(&sized);
+    if (sized) {
+        QFont font = QApplication::font();
+        font.setPointSizeF(points);
+        QApplication::setFont(font);
+    }
+    if (QLocale::system().language() == QLocale::Japanese) {
+        const QString family = QFontInfo(QApplication::font()).family();
+        QVERIFY2(QFontDatabase::writingSystems(family).contains(QFontDatabase::Japanese),
+            qPrintable(family + QStringLiteral(" is no Japanese font: is fonts-ipafont-gothic installed?")));
+    }
+}
 
 void InformationWindowsTest::init()
 {
@@ -217,6 +240,11 @@ void InformationWindowsTest::everyFixedTextFitsItsRoom()
         auto* heading = child<QLabel>(box, "Label1");
         QVERIFY(fits(heading, heading->text(), heading->size()));
         QVERIFY(box->rect().contains(heading->geometry()));
+        // The heading grows with the layout: with a large desktop font it is not half the size.
+        const int headingPixels = QFontInfo(heading->font()).pixelSize();
+        const int textPixels = QFontInfo(child<QLabel>(box, "Label2")->font()).pixelSize();
+        QVERIFY2(headingPixels >= textPixels * 9 / 10,
+            qPrintable(QStringLiteral("%1 px beside %2 px").arg(headingPixels).arg(textPixels)));
     }
     auto* aboutText = child<QLabel>(about, "Label2");
     QVERIFY(fits(aboutText, aboutText->text(), aboutText->size(), true));
@@ -228,6 +256,67 @@ void InformationWindowsTest::everyFixedTextFitsItsRoom()
     QVERIFY(fits(sponsorText, sponsorText->text(), {sponsorText->width(), more->y() - sponsorText->y()}, true));
     QVERIFY(fits(more, more->text(), more->rect().marginsRemoved(frame).size()));
     QVERIFY(quib->rect().contains(more->geometry()));
+}
+
+void InformationWindowsTest::screenReadersFindEveryControlNamedAndInOrder()
+{
+    const auto accessible = [](QObject* object) {
+        QAccessibleInterface* found = QAccessible::queryAccessibleInterface(object);
+        if (found == nullptr)
+            qFatal("no accessible interface");
+        return found;
+    };
+    // The URL box is named by its label, and the two know each other.
+    auto* urlLabel = child<QLabel>(window.get(), "Label1");
+    QAccessibleInterface* url = accessible(child<QLineEdit>(window.get(), "TUrl"));
+    QCOMPARE(url->role(), QAccessible::EditableText);
+    QCOMPARE(url->text(QAccessible::Name), QStringLiteral("URL to monitor"));
+    const auto labels = url->relations(QAccessible::Label);
+    QCOMPARE(labels.size(), 1);
+    QCOMPARE(labels.first().first->object(), urlLabel);
+
+    QAccessibleInterface* button = accessible(child<QPushButton>(window.get(), "BMode"));
+    QCOMPARE(button->role(), QAccessible::Button);
+    QCOMPARE(button->text(QAccessible::Name), QStringLiteral("Start"));
+
+    // The status line is a status bar whose name is what it says, check after check.
+    QAccessibleInterface* status = accessible(child<QLabel>(window.get(), "lStatus"));
+    QCOMPARE(status->role(), QAccessible::StatusBar);
+    QCOMPARE(status->text(QAccessible::Name), QStringLiteral("Status: Ready"));
+    window->PollServer();
+    QVERIFY(status->text(QAccessible::Name).startsWith(QStringLiteral("Status: SITE DOWN (")));
+
+    // The banner is a link whose press opens the sponsor's page, and still takes no focus.
+    FakeOpener opener;
+    QAccessibleInterface* banner = accessible(child<QLabel>(window.get(), "Label2"));
+    QCOMPARE(banner->role(), QAccessible::Link);
+    QCOMPARE(banner->text(QAccessible::Name),
+        QStringLiteral("Play free online games at www.yondrel.example  Click Here!"));
+    QVERIFY(!banner->state().focusable);
+    QAccessibleActionInterface* actions = banner->actionInterface();
+    QVERIFY(actions != nullptr);
+    QCOMPARE(actions->actionNames(), QStringList{QAccessibleActionInterface::pressAction()});
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    QTRY_COMPARE(opener.calls(), QStringList{folder->path() + QStringLiteral("|http://www.yondrel.example/")});
+
+    // Each box reads from its title down, in the order its texts stand.
+    action("MAbTol")->trigger();
+    action("MQuib")->trigger();
+    const QList<std::pair<const char*, QStringList>> boxes{
+        {"FAbout", {QStringLiteral("About the Sentrilo"), QStringLiteral("Vorn Sentrilo 1.2"),
+                       QStringLiteral("This utility will poll your webserver every 60 seconds and log the results "
+                                      "to \"snlog.html\".")}},
+        {"FQuib", {QStringLiteral("About Yondrel"), QStringLiteral("Yondrel"),
+                      QStringLiteral("Yondrel is a provider of free software, java applets and online games "),
+                      QStringLiteral("More Information")}}};
+    for (const auto& [name, expected] : boxes) {
+        QAccessibleInterface* box = accessible(topLevel(name));
+        QCOMPARE(box->role(), QAccessible::Dialog);
+        QStringList read{box->text(QAccessible::Name)};
+        for (int i = 0; i < box->childCount(); ++i)
+            read << box->child(i)->text(QAccessible::Name);
+        QCOMPARE(read, expected);
+    }
 }
 
 QTEST_MAIN(InformationWindowsTest)
