@@ -223,10 +223,10 @@ void DesktopFMainTest::checksWhileMinimizedMarkRingAndNotify()
         } else {
             QTRY_COMPARE(probe->netWmName(id), QString::fromLatin1(marker));
             QVERIFY2(probe->iconic(id), "no change of verdict: the window stays minimized");
-            QTest::qWait(100);
-            QCOMPARE(notifications.calls().size(), notified);
         }
     }
+    // Calls arrive in the order they were made, so one made for a check without a change would
+    // have been counted by the time the last change's call arrived.
     if (haveBus)
         QCOMPARE(notifications.calls().size(), notifiedBefore + 3);
 }
