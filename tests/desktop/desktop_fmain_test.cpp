@@ -9,6 +9,7 @@
 #include "page_fetcher.h"
 #include "x11_probe.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDBusConnection>
@@ -77,6 +78,7 @@ private Q_SLOTS:
     void inputDuringACheckWaitsForIt();
     void theWindowStaysAliveDuringACheck();
     void aTickDueDuringACheckRunsAfterIt();
+    void screenReadersHearEachNewStatus();
     // Run on its own, in a session without a bus (see CMakeLists.txt).
     void withoutABusTheCheckStillLogs();
 
@@ -338,6 +340,26 @@ void DesktopFMainTest::aTickDueDuringACheckRunsAfterIt()
     QTRY_VERIFY(checks >= 3);
     QTest::mouseClick(child<QPushButton>("BMode"), Qt::LeftButton);
     QVERIFY2(!overlapped, "a tick started a check inside another");
+}
+
+void DesktopFMainTest::screenReadersHearEachNewStatus()
+{
+    if (!haveBus)
+        QSKIP("the accessibility bridge lives on the session bus");
+    // QT_LINUX_ACCESSIBILITY_ALWAYS_ON (see CMakeLists.txt) turns the bridge on as a screen
+    // reader would; it is live once it has reached the accessibility bus.
+    QTRY_VERIFY_WITH_TIMEOUT(QAccessible::isActive(), 30'000);
+    static QStringList announced;
+    announced.clear();
+    const QAccessible::UpdateHandler bridge = QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
+        if (event->type() == QAccessible::NameChanged && event->object()->objectName() == QLatin1String("lStatus"))
+            announced << event->accessibleInterface()->text(QAccessible::Name);
+    });
+    typeUrl(QStringLiteral("http://127.0.0.1:9/"));
+    window->PollServer();
+    QAccessible::installUpdateHandler(bridge);
+    QCOMPARE(announced, (QStringList{QStringLiteral("Status: Connecting..."), child<QLabel>("lStatus")->text()}));
+    QVERIFY(announced.last().startsWith(QStringLiteral("Status: SITE DOWN (")));
 }
 
 void DesktopFMainTest::withoutABusTheCheckStillLogs()
