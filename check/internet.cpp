@@ -101,15 +101,15 @@ public:
     bool send(const std::string& proxy);
     void waitForHeaders();
     bool proxyUnreachable() const;
-    bool failedWithoutBody() const { return done_ && result_ != CURLE_OK && unread() == 0; }
-    bool proxyErrorPage() const { return proxyErrorPage_; }
+    bool failedWithoutBody() const { return attempt_.done && attempt_.result != CURLE_OK && unread() == 0; }
+    bool proxyErrorPage() const { return attempt_.proxyErrorPage; }
     std::size_t read(std::span<char> buffer);
 
 private:
     static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* self);
     static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* self);
 
-    std::size_t unread() const { return pending_.size() - consumed_; }
+    std::size_t unread() const { return attempt_.pending.size() - attempt_.consumed; }
     void fail(const char* why);
     void step();
     void collectResult();
@@ -121,23 +121,27 @@ private:
     bool added_ = false;
     InternetLimits limits_;
     SteadyClock::time_point deadline_;
-    bool viaProxy_ = false;
-    bool proxyErrorPage_ = false;
-    bool redirecting_ = false;
 
-    std::string pending_;
-    std::size_t consumed_ = 0;
-    bool paused_ = false;
-    bool headersDone_ = false;
-    bool done_ = false;
-    CURLcode result_ = CURLE_OK;
+    // What one attempt at the transfer has seen; the next proxy's attempt starts afresh.
+    struct Attempt {
+        bool viaProxy = false;
+        bool proxyErrorPage = false;
+        bool redirecting = false;
+        std::string pending; // body bytes received and not yet read
+        std::size_t consumed = 0;
+        bool paused = false;
+        bool headersDone = false;
+        bool done = false;
+        CURLcode result = CURLE_OK;
+    };
+    Attempt attempt_;
 };
 
 void InternetRequest::fail(const char* why)
 {
     std::snprintf(errorBuffer_, sizeof errorBuffer_, "%s", why);
-    done_ = true;
-    result_ = CURLE_FAILED_INIT;
+    attempt_.done = true;
+    attempt_.result = CURLE_FAILED_INIT;
 }
 
 // Parses the URL and sets everything about the transfer but its proxy.
@@ -190,15 +194,8 @@ bool InternetRequest::send(const std::string& proxy)
         curl_multi_remove_handle(multi_.get(), easy_.get());
         added_ = false;
     }
-    pending_.clear();
-    consumed_ = 0;
-    paused_ = false;
-    headersDone_ = false;
-    done_ = false;
-    result_ = CURLE_OK;
-    proxyErrorPage_ = false;
-    redirecting_ = false;
-    viaProxy_ = !proxy.empty();
+    attempt_ = Attempt{};
+    attempt_.viaProxy = !proxy.empty();
 
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - SteadyClock::now());
     if (left.count() <= 0) {
@@ -225,28 +222,29 @@ bool InternetRequest::send(const std::string& proxy)
 // error: only then is the next proxy worth trying.
 bool InternetRequest::proxyUnreachable() const
 {
-    if (!done_ || !viaProxy_)
+    if (!attempt_.done || !attempt_.viaProxy)
         return false;
-    if (result_ == CURLE_COULDNT_RESOLVE_PROXY)
+    if (attempt_.result == CURLE_COULDNT_RESOLVE_PROXY)
         return true;
     long tunnelCode = 0;
     curl_easy_getinfo(easy_.get(), CURLINFO_HTTP_CONNECTCODE, &tunnelCode);
-    return result_ == CURLE_COULDNT_CONNECT && tunnelCode == 0;
+    return attempt_.result == CURLE_COULDNT_CONNECT && tunnelCode == 0;
 }
 
 std::size_t InternetRequest::onHeader(char* data, std::size_t size, std::size_t count, void* self)
 {
     auto& request = *static_cast<InternetRequest*>(self);
+    Attempt& attempt = request.attempt_;
     const std::size_t bytes = size * count;
     const std::string_view line(data, bytes);
     // Each response's header block starts with its status line; only the final one counts.
     if (line.starts_with("HTTP/")) {
-        request.proxyErrorPage_ = false;
-        request.redirecting_ = false;
+        attempt.proxyErrorPage = false;
+        attempt.redirecting = false;
     } else if (headerIs(line, kLocationHeader)) {
-        request.redirecting_ = true;
+        attempt.redirecting = true;
     } else if (marksProxyErrorPage(line)) {
-        request.proxyErrorPage_ = true;
+        attempt.proxyErrorPage = true;
     }
     if (line == "\r\n" || line == "\n") {
         // The blank line ends a header block; only a final response's block ends the wait. A
@@ -254,9 +252,9 @@ std::size_t InternetRequest::onHeader(char* data, std::size_t size, std::size_t 
         // Location is always followed by another block.
         long code = 0;
         curl_easy_getinfo(request.easy_.get(), CURLINFO_RESPONSE_CODE, &code);
-        const bool interim = code < 200 || (code / 100 == 3 && request.redirecting_);
+        const bool interim = code < 200 || (code / 100 == 3 && attempt.redirecting);
         if (!interim)
-            request.headersDone_ = true;
+            attempt.headersDone = true;
     }
     return bytes;
 }
@@ -264,17 +262,18 @@ std::size_t InternetRequest::onHeader(char* data, std::size_t size, std::size_t 
 std::size_t InternetRequest::onBody(char* data, std::size_t size, std::size_t count, void* self)
 {
     auto& request = *static_cast<InternetRequest*>(self);
+    Attempt& attempt = request.attempt_;
     const std::size_t bytes = size * count;
     if (request.unread() >= kHighWater) {
-        request.paused_ = true;
+        attempt.paused = true;
         return CURL_WRITEFUNC_PAUSE;
     }
-    if (request.consumed_ > 0) {
-        request.pending_.erase(0, request.consumed_);
-        request.consumed_ = 0;
+    if (attempt.consumed > 0) {
+        attempt.pending.erase(0, attempt.consumed);
+        attempt.consumed = 0;
     }
-    request.pending_.append(data, bytes);
-    request.headersDone_ = true;
+    attempt.pending.append(data, bytes);
+    attempt.headersDone = true;
     return bytes;
 }
 
@@ -283,8 +282,8 @@ void InternetRequest::collectResult()
     int left = 0;
     while (CURLMsg* message = curl_multi_info_read(multi_.get(), &left)) {
         if (message->msg == CURLMSG_DONE && message->easy_handle == easy_.get()) {
-            done_ = true;
-            result_ = message->data.result;
+            attempt_.done = true;
+            attempt_.result = message->data.result;
         }
     }
 }
@@ -292,15 +291,15 @@ void InternetRequest::collectResult()
 // Moves the transfer on by one round, waiting for the network only when it has nothing new.
 void InternetRequest::step()
 {
-    const std::size_t before = pending_.size();
-    const bool headersBefore = headersDone_;
+    const std::size_t before = attempt_.pending.size();
+    const bool headersBefore = attempt_.headersDone;
     int running = 0;
     if (curl_multi_perform(multi_.get(), &running) != CURLM_OK) {
         fail("transfer failed");
         return;
     }
     collectResult();
-    if (done_ || pending_.size() != before || headersDone_ != headersBefore)
+    if (attempt_.done || attempt_.pending.size() != before || attempt_.headersDone != headersBefore)
         return;
     if (curl_multi_poll(multi_.get(), nullptr, 0, kPollMilliseconds, nullptr) != CURLM_OK)
         fail("transfer failed");
@@ -308,15 +307,15 @@ void InternetRequest::step()
 
 void InternetRequest::waitForHeaders()
 {
-    while (!headersDone_ && !done_)
+    while (!attempt_.headersDone && !attempt_.done)
         step();
 }
 
 std::size_t InternetRequest::read(std::span<char> buffer)
 {
-    while (unread() == 0 && !done_) {
-        if (paused_) {
-            paused_ = false;
+    while (unread() == 0 && !attempt_.done) {
+        if (attempt_.paused) {
+            attempt_.paused = false;
             // May deliver the held-back data straight into onBody.
             if (curl_easy_pause(easy_.get(), CURLPAUSE_CONT) != CURLE_OK)
                 fail("transfer failed");
@@ -325,11 +324,11 @@ std::size_t InternetRequest::read(std::span<char> buffer)
         step();
     }
     const std::size_t count = std::min(buffer.size(), unread());
-    std::memcpy(buffer.data(), pending_.data() + consumed_, count);
-    consumed_ += count;
+    std::memcpy(buffer.data(), attempt_.pending.data() + attempt_.consumed, count);
+    attempt_.consumed += count;
     if (unread() == 0) {
-        pending_.clear();
-        consumed_ = 0;
+        attempt_.pending.clear();
+        attempt_.consumed = 0;
     }
     return count;
 }

@@ -29,9 +29,9 @@ public:
     xcb_window_t activeWindow() const;
 
     xcb_connection_t* connection() const { return connection_; }
-    xcb_atom_t atom(const char* name) const;
 
 private:
+    xcb_atom_t atom(const char* name) const;
     std::vector<std::uint32_t> property(xcb_window_t window, const char* name, xcb_atom_t type) const;
     QByteArray bytes(xcb_window_t window, const char* name, xcb_atom_t type) const;
 
