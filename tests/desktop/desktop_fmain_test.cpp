@@ -7,13 +7,13 @@
 #include "loopback_server.h"
 #include "notification_standin.h"
 #include "page_fetcher.h"
+#include "window_test_support.h"
 #include "x11_probe.h"
 
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDBusConnection>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -51,15 +51,6 @@ void awaitRequest(const testsupport::LoopbackServer& server)
 xcb_window_t xid(const QWidget* window)
 {
     return static_cast<xcb_window_t>(window->winId());
-}
-
-QWidget* topLevel(const char* name)
-{
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QLatin1String(name))
-            return widget;
-    }
-    return nullptr;
 }
 
 } // namespace
@@ -135,8 +126,7 @@ void DesktopFMainTest::typeUrl(const QString& text)
 
 QByteArray DesktopFMainTest::log() const
 {
-    QFile file(folder->filePath(QStringLiteral("snlog.html")));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return readLog(folder->path());
 }
 
 // As a taskbar does: the window manager iconifies the window, the program only hears of it.

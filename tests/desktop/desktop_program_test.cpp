@@ -1,6 +1,7 @@
 // The real program, started as a user starts it, from a folder of its own, on a private desktop
 // (see with-desktop), and driven only from outside: keys, clicks and the window manager.
 #include "loopback_server.h"
+#include "window_test_support.h"
 
 #include <QDir>
 #include <QFile>
@@ -115,8 +116,7 @@ QString DesktopProgramTest::waitForWindow() const
 
 QByteArray DesktopProgramTest::log() const
 {
-    QFile file(folder->filePath(QStringLiteral("snlog.html")));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return readLog(folder->path());
 }
 
 QString DesktopProgramTest::property(const QString& window, const char* name) const

@@ -1,5 +1,6 @@
 #include "contrast.h"
 #include "fake_opener.h"
+#include "window_test_support.h"
 #include "fmain.h"
 #include "page_fetcher.h"
 
@@ -102,8 +103,7 @@ void FMainTest::cleanup()
 
 QByteArray FMainTest::log() const
 {
-    QFile file(folder->filePath(QStringLiteral("snlog.html")));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return readLog(folder->path());
 }
 
 void FMainTest::typeUrl(const QString& text)
@@ -279,11 +279,7 @@ void FMainTest::keysWithAltOrMetaTypeNothingAndTheKeyboardDrivesTheRest()
 
     for (const auto& [item, name] : {std::pair{"MAbTol", "FAbout"}, std::pair{"MQuib", "FQuib"}}) {
         action(item)->trigger();
-        QWidget* box = nullptr;
-        for (QWidget* shown : QApplication::topLevelWidgets()) {
-            if (shown->objectName() == QLatin1String(name))
-                box = shown;
-        }
+        QWidget* box = topLevel(name);
         QVERIFY(box != nullptr);
         QVERIFY(QTest::qWaitForWindowActive(box));
         QTest::keyClick(box, Qt::Key_Escape);

@@ -1,4 +1,5 @@
 #include "fake_opener.h"
+#include "window_test_support.h"
 #include "fmain.h"
 
 #include <QAccessible>
@@ -38,7 +39,6 @@ private Q_SLOTS:
     void screenReadersFindEveryControlNamedAndInOrder();
 
 private:
-    QWidget* topLevel(const char* name) const;
     QAction* action(const char* name) const { return window->findChild<QAction*>(QLatin1String(name)); }
 
     std::unique_ptr<QTemporaryDir> folder;
@@ -76,19 +76,6 @@ void InformationWindowsTest::cleanup()
 {
     window.reset();
     folder.reset();
-}
-
-QWidget* InformationWindowsTest::topLevel(const char* name) const
-{
-    QWidget* found = nullptr;
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QLatin1String(name)) {
-            if (found != nullptr)
-                return nullptr; // more than one: never acceptable
-            found = widget;
-        }
-    }
-    return found;
 }
 
 void InformationWindowsTest::boxesExistOnceAndShowTheirTexts()
