@@ -1,6 +1,7 @@
 #include "check_log.h"
 
 #include "check_texts.h"
+#include "url_password.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -47,7 +48,7 @@ std::string escapeHtml(std::string_view text)
 
 std::string logRecord(std::string_view url, std::string_view status)
 {
-    std::string record = escapeHtml(url);
+    std::string record = escapeHtml(withoutPassword(url));
     record += ' ';
     record += status;
     record += texts::kLogLineBreak;

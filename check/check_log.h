@@ -15,7 +15,8 @@ std::string logPath(const std::string& folder);
 // The URL is user text and the log is read in a browser, so markup in it is neutralised.
 std::string escapeHtml(std::string_view text);
 
-// One record without its line end: the URL, a space, the status line and a break.
+// One record without its line end: the URL with its password hidden, a space, the status line
+// and a break.
 std::string logRecord(std::string_view url, std::string_view status);
 
 // The log file, open for appending for as long as the object lives; a new one is created
