@@ -98,7 +98,7 @@ public:
     InternetRequest& operator=(const InternetRequest&) = delete;
 
     bool prepare(const InternetSession& session, const std::string& url);
-    bool send(const std::string& proxy);
+    bool send(const std::string& proxy, std::size_t entriesLeft);
     void waitForHeaders();
     bool proxyUnreachable() const;
     bool failedWithoutBody() const { return attempt_.done && attempt_.result != CURLE_OK && unread() == 0; }
@@ -187,8 +187,9 @@ bool InternetRequest::prepare(const InternetSession& session, const std::string&
 }
 
 // Starts the transfer afresh through `proxy` ("" for direct), within what is left of the time
-// the whole fetch may take.
-bool InternetRequest::send(const std::string& proxy)
+// the whole fetch may take. Its connection may take no more than its share of that time, so
+// that one which never answers leaves the `entriesLeft` - 1 after it their chance.
+bool InternetRequest::send(const std::string& proxy, std::size_t entriesLeft)
 {
     if (added_) {
         curl_multi_remove_handle(multi_.get(), easy_.get());
@@ -202,9 +203,11 @@ bool InternetRequest::send(const std::string& proxy)
         fail("time-out");
         return false;
     }
+    const auto share = left / static_cast<std::chrono::milliseconds::rep>(std::max<std::size_t>(entriesLeft, 1));
+    const auto connectTimeout = std::min(share, limits_.connectTimeout);
     CURL* easy = easy_.get();
     const bool configured = curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str()) == CURLE_OK
-        && curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::min(left, limits_.connectTimeout).count())) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectTimeout.count())) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count())) == CURLE_OK;
     if (!configured) {
         fail("cannot configure the proxy");
@@ -218,13 +221,19 @@ bool InternetRequest::send(const std::string& proxy)
     return true;
 }
 
-// The proxy itself could not be reached, as opposed to a proxy that answered, even with an
-// error: only then is the next proxy worth trying.
+// The proxy itself could not be reached (unresolvable, refused, silent), as opposed to a proxy
+// that answered, even with an error: only then is the next proxy worth trying.
 bool InternetRequest::proxyUnreachable() const
 {
     if (!attempt_.done || !attempt_.viaProxy)
         return false;
     if (attempt_.result == CURLE_COULDNT_RESOLVE_PROXY)
+        return true;
+    // A proxy that never answered the connection attempt (a host that is down drops it) timed
+    // out before any connection was made.
+    curl_off_t connectTime = 0;
+    curl_easy_getinfo(easy_.get(), CURLINFO_CONNECT_TIME_T, &connectTime);
+    if (attempt_.result == CURLE_OPERATION_TIMEDOUT && connectTime == 0)
         return true;
     long tunnelCode = 0;
     curl_easy_getinfo(easy_.get(), CURLINFO_HTTP_CONNECTCODE, &tunnelCode);
@@ -368,8 +377,9 @@ RequestHandle internetOpenUrl(InternetSession* session, const std::string& url)
         // The look-up belongs to every check: the settings may have changed since the last one.
         // Proxies are tried in the order named, moving on only from one that cannot be
         // connected to; whatever a reachable proxy answers is the answer.
-        for (const std::string& proxy : session->proxiesFor(url)) {
-            if (!request->send(proxy))
+        const std::vector<std::string> proxies = session->proxiesFor(url);
+        for (std::size_t i = 0; i < proxies.size(); ++i) {
+            if (!request->send(proxies[i], proxies.size() - i))
                 return {};
             request->waitForHeaders();
             if (!request->proxyUnreachable())

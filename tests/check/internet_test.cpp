@@ -9,6 +9,11 @@
 #include <string>
 #include <vector>
 
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 using namespace check;
@@ -111,10 +116,49 @@ TEST(Internet, RequestMayOutliveItsSession)
     EXPECT_EQ(internetReadFile(request.get(), buffer), testsupport::kPageBody.size());
 }
 
+// A listener whose accept queue is full and never served: on loopback, further connection
+// attempts then get no answer at all, as from a host that is down.
+class SilentListener {
+public:
+    SilentListener()
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        const auto* generic = reinterpret_cast<sockaddr*>(&address);
+        if (::bind(listener_, generic, length) != 0 || ::listen(listener_, 0) != 0
+            || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            throw std::runtime_error("cannot listen");
+        for (bool answered = true; answered && fillers_.size() < 16;) {
+            pollfd filler{::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0), POLLOUT, 0};
+            fillers_.push_back(filler.fd);
+            ::connect(filler.fd, generic, length);
+            answered = ::poll(&filler, 1, 200) == 1;
+        }
+        url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    }
+    ~SilentListener()
+    {
+        for (const int fd : fillers_)
+            ::close(fd);
+        ::close(listener_);
+    }
+    SilentListener(const SilentListener&) = delete;
+    SilentListener& operator=(const SilentListener&) = delete;
+
+    std::string url;
+
+private:
+    int listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    std::vector<int> fillers_;
+};
+
 TEST(Internet, TriesTheNamedProxiesInTurn)
 {
     LoopbackServer origin;
     LoopbackServer proxy;
+    SilentListener silent;
     const std::string unreachable = "http://127.0.0.1:" + std::to_string(LoopbackServer::unusedPort());
     const std::string direct;
     const struct {
@@ -125,9 +169,15 @@ TEST(Internet, TriesTheNamedProxiesInTurn)
         {{unreachable, proxy.url("")}, true, true},
         {{unreachable, direct}, true, false},
         {{unreachable}, false, false},
+        // One that never answers may not use up the time the entries after it need.
+        {{silent.url, proxy.url(""), direct}, true, true},
+        {{silent.url, silent.url, direct}, true, false},
     };
+    // Short enough that a single silent proxy given the whole budget would leave nothing.
+    InternetLimits limits;
+    limits.totalTimeout = std::chrono::seconds(3);
     for (const auto& list : lists) {
-        SessionHandle session = internetOpen("agent", {}, [&](const std::string&) { return list.proxies; });
+        SessionHandle session = internetOpen("agent", limits, [&](const std::string&) { return list.proxies; });
         const std::size_t before = proxy.requestCount();
         RequestHandle request = internetOpenUrl(session.get(), origin.url("/page"));
         EXPECT_EQ(request != nullptr, list.fetched) << list.proxies.back();
