@@ -1,11 +1,14 @@
 #include "system_proxy.h"
 
 #include "ascii_text.h"
+#include "proxy_bypass.h"
 
+#include <curl/curl.h>
 #include <proxy.h>
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdlib>
 #include <memory>
 
@@ -25,6 +28,12 @@ constexpr std::string_view kSocksAssumed = "socks5h";
 constexpr std::array<std::string_view, 6> kCurlProxySchemes = {
     "http", "https", "socks4", "socks4a", "socks5", "socks5h"};
 
+// How libproxy tells a GNOME, MATE or KDE session, whose own settings it reads instead of the
+// proxy variables.
+constexpr std::array<std::string_view, 2> kGnomeSessions = {"gnome", "mate"};
+constexpr const char* kGnomeSessionId = "GNOME_DESKTOP_SESSION_ID";
+constexpr const char* kKdeSession = "KDE_FULL_SESSION";
+
 struct FactoryFree {
     void operator()(pxProxyFactory* factory) const noexcept { px_proxy_factory_free(factory); }
 };
@@ -41,14 +50,82 @@ pxProxyFactory* factory()
     return instance.get();
 }
 
+struct UrlFree {
+    void operator()(CURLU* url) const noexcept { curl_url_cleanup(url); }
+};
+
+// A proxy variable in its lower-case spelling, else its upper-case one, as libproxy reads them.
+const char* variable(const char* lower, const char* upper)
+{
+    const char* value = std::getenv(lower);
+    return value != nullptr ? value : std::getenv(upper);
+}
+
+const char* noProxyList()
+{
+    return variable("no_proxy", "NO_PROXY");
+}
+
 // curl and wget read no_proxy=* as "no proxy for any host"; libproxy 0.4 takes the star for a
 // host name, so the usual way of turning proxies off would be lost on it.
 bool proxiesSwitchedOff()
 {
-    const char* list = std::getenv("no_proxy");
-    if (list == nullptr)
-        list = std::getenv("NO_PROXY");
+    const char* list = noProxyList();
     return list != nullptr && trimmed(list) == "*";
+}
+
+bool desktopSettingsApply()
+{
+    const char* session = std::getenv("DESKTOP_SESSION");
+    const auto isSession = [&](std::string_view name) { return session != nullptr && session == name; };
+    return std::getenv(kGnomeSessionId) != nullptr || std::getenv(kKdeSession) != nullptr
+        || std::ranges::any_of(kGnomeSessions, isSession);
+}
+
+// The variable libproxy reads for a URL of `scheme`: ftp and https have their own, and fall back
+// on http's.
+const char* proxyVariableFor(std::string_view scheme)
+{
+    const char* value = nullptr;
+    if (equalsIgnoringCase(scheme, "ftp"))
+        value = variable("ftp_proxy", "FTP_PROXY");
+    else if (equalsIgnoringCase(scheme, "https"))
+        value = variable("https_proxy", "HTTPS_PROXY");
+    return value != nullptr ? value : variable("http_proxy", "HTTP_PROXY");
+}
+
+std::string urlPart(CURLU* url, CURLUPart part, unsigned flags = 0)
+{
+    char* text = nullptr;
+    if (curl_url_get(url, part, &text, flags) != CURLUE_OK)
+        return {};
+    std::string copy(text);
+    curl_free(text);
+    return copy;
+}
+
+// A proxy variable without a scheme ("127.0.0.1:3128") names an http proxy to curl and wget;
+// libproxy reads some such values as no proxy at all. Where the variables are what libproxy
+// reads, such a value is taken as curl takes it, with no_proxy honoured as libproxy honours it.
+// Nullopt where libproxy's answer stands.
+std::optional<std::vector<std::string>> schemelessVariableProxy(const std::string& url)
+{
+    if (desktopSettingsApply())
+        return std::nullopt;
+    const std::unique_ptr<CURLU, UrlFree> parsed(curl_url());
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
+        return std::nullopt;
+    const char* proxy = proxyVariableFor(urlPart(parsed.get(), CURLUPART_SCHEME));
+    if (proxy == nullptr || *proxy == '\0' || std::string_view(proxy).find(kSchemeEnd) != std::string_view::npos)
+        return std::nullopt;
+
+    const std::string port = urlPart(parsed.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
+    unsigned portNumber = 0;
+    std::from_chars(port.data(), port.data() + port.size(), portNumber);
+    const char* bypass = noProxyList();
+    if (bypass != nullptr && bypassesProxy(bypass, urlPart(parsed.get(), CURLUPART_HOST), portNumber))
+        return std::vector<std::string>{std::string()};
+    return std::vector<std::string>{"http" + std::string(kSchemeEnd) + proxy};
 }
 
 } // namespace
@@ -80,6 +157,8 @@ std::vector<std::string> systemProxiesFor(const std::string& url)
     if (proxiesSwitchedOff())
         return direct;
     try {
+        if (std::optional<std::vector<std::string>> proxies = schemelessVariableProxy(url))
+            return std::move(*proxies);
         pxProxyFactory* proxies = factory();
         if (proxies == nullptr)
             return direct;

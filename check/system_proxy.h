@@ -1,7 +1,9 @@
 #pragma once
 
 // The proxies a check goes through, as the system is configured: the desktop's own settings
-// (GNOME, KDE) or the proxy environment variables, all read through libproxy.
+// (GNOME, KDE) or the proxy environment variables, read through libproxy; a variable without a
+// scheme is read as curl reads it. The environment is only ever read, never changed, so the
+// programs a user starts from here see it as it was.
 
 #include <optional>
 #include <string>
