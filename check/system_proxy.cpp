@@ -157,8 +157,8 @@ std::vector<std::string> systemProxiesFor(const std::string& url)
     if (proxiesSwitchedOff())
         return direct;
     try {
-        if (std::optional<std::vector<std::string>> proxies = schemelessVariableProxy(url))
-            return std::move(*proxies);
+        if (std::optional<std::vector<std::string>> fromVariable = schemelessVariableProxy(url))
+            return std::move(*fromVariable);
         pxProxyFactory* proxies = factory();
         if (proxies == nullptr)
             return direct;

@@ -111,10 +111,12 @@ TEST(CheckLog, NewLogIsPrivateAndAnExistingOneIsKept)
         EXPECT_TRUE(LogFile(file.string()).writeLine("x")) << file;
         return std::filesystem::status(file).permissions();
     };
-    EXPECT_EQ(modeAfterWrite(folder / "new.html"), perms::owner_read | perms::owner_write);
+    const perms ownerOnly = perms::owner_read | perms::owner_write;
+    const perms readableByAll = ownerOnly | perms::group_read | perms::others_read;
+    EXPECT_EQ(modeAfterWrite(folder / "new.html"), ownerOnly);
     std::ofstream(folder / "shared.html").put('s');
-    std::filesystem::permissions(folder / "shared.html", perms::owner_read | perms::owner_write | perms::group_read | perms::others_read);
-    EXPECT_EQ(modeAfterWrite(folder / "shared.html"), perms::owner_read | perms::owner_write | perms::group_read | perms::others_read);
+    std::filesystem::permissions(folder / "shared.html", readableByAll);
+    EXPECT_EQ(modeAfterWrite(folder / "shared.html"), readableByAll);
     std::filesystem::create_symlink("shared.html", folder / "link.html");
     modeAfterWrite(folder / "link.html");
     EXPECT_EQ(readAll(folder / "shared.html"), "sx\r\nx\r\n");
