@@ -26,8 +26,8 @@ struct InternetLimits {
     long maxRedirects = 20;
 };
 
-// Names the proxies to try for a URL, in order, as libcurl proxy strings ("" for direct).
-using ProxyLookup = std::function<std::vector<std::string>(const std::string& url)>;
+// Names the proxies to try for a URL, in order.
+using ProxyLookup = std::function<std::vector<ProxyEntry>(const std::string& url)>;
 
 class InternetSession;
 class InternetRequest;

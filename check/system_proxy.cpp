@@ -1,14 +1,11 @@
 #include "system_proxy.h"
 
 #include "ascii_text.h"
-#include "proxy_bypass.h"
 
-#include <curl/curl.h>
 #include <proxy.h>
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstdlib>
 #include <memory>
 
@@ -50,10 +47,6 @@ pxProxyFactory* factory()
     return instance.get();
 }
 
-struct UrlFree {
-    void operator()(CURLU* url) const noexcept { curl_url_cleanup(url); }
-};
-
 // A proxy variable in its lower-case spelling, else its upper-case one, as libproxy reads them.
 const char* variable(const char* lower, const char* upper)
 {
@@ -61,16 +54,11 @@ const char* variable(const char* lower, const char* upper)
     return value != nullptr ? value : std::getenv(upper);
 }
 
-const char* noProxyList()
-{
-    return variable("no_proxy", "NO_PROXY");
-}
-
 // curl and wget read no_proxy=* as "no proxy for any host"; libproxy 0.4 takes the star for a
 // host name, so the usual way of turning proxies off would be lost on it.
 bool proxiesSwitchedOff()
 {
-    const char* list = noProxyList();
+    const char* list = variable("no_proxy", "NO_PROXY");
     return list != nullptr && trimmed(list) == "*";
 }
 
@@ -94,38 +82,19 @@ const char* proxyVariableFor(std::string_view scheme)
     return value != nullptr ? value : variable("http_proxy", "HTTP_PROXY");
 }
 
-std::string urlPart(CURLU* url, CURLUPart part, unsigned flags = 0)
-{
-    char* text = nullptr;
-    if (curl_url_get(url, part, &text, flags) != CURLUE_OK)
-        return {};
-    std::string copy(text);
-    curl_free(text);
-    return copy;
-}
-
 // A proxy variable without a scheme ("127.0.0.1:3128") names an http proxy to curl and wget;
 // libproxy reads some such values as no proxy at all. Where the variables are what libproxy
-// reads, such a value is taken as curl takes it, with no_proxy honoured as libproxy honours it.
-// Nullopt where libproxy's answer stands.
-std::optional<std::vector<std::string>> schemelessVariableProxy(const std::string& url)
+// reads, such a value is taken as curl takes it, and libcurl applies no_proxy to it as curl
+// does. Nullopt where libproxy's answer stands.
+std::optional<ProxyEntry> schemelessVariableProxy(std::string_view url)
 {
     if (desktopSettingsApply())
         return std::nullopt;
-    const std::unique_ptr<CURLU, UrlFree> parsed(curl_url());
-    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
-        return std::nullopt;
-    const char* proxy = proxyVariableFor(urlPart(parsed.get(), CURLUPART_SCHEME));
+    // A URL that libcurl accepts starts with its scheme.
+    const char* proxy = proxyVariableFor(url.substr(0, url.find(':')));
     if (proxy == nullptr || *proxy == '\0' || std::string_view(proxy).find(kSchemeEnd) != std::string_view::npos)
         return std::nullopt;
-
-    const std::string port = urlPart(parsed.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
-    unsigned portNumber = 0;
-    std::from_chars(port.data(), port.data() + port.size(), portNumber);
-    const char* bypass = noProxyList();
-    if (bypass != nullptr && bypassesProxy(bypass, urlPart(parsed.get(), CURLUPART_HOST), portNumber))
-        return std::vector<std::string>{std::string()};
-    return std::vector<std::string>{"http" + std::string(kSchemeEnd) + proxy};
+    return ProxyEntry("http" + std::string(kSchemeEnd) + proxy, true);
 }
 
 } // namespace
@@ -151,21 +120,22 @@ std::optional<std::string> curlProxyFor(std::string_view answer)
     return std::nullopt;
 }
 
-std::vector<std::string> systemProxiesFor(const std::string& url)
+std::vector<ProxyEntry> systemProxiesFor(const std::string& url)
 {
-    const std::vector<std::string> direct{std::string()};
+    const std::vector<ProxyEntry> direct{ProxyEntry()};
     if (proxiesSwitchedOff())
         return direct;
     try {
-        if (std::optional<std::vector<std::string>> fromVariable = schemelessVariableProxy(url))
-            return std::move(*fromVariable);
+        if (std::optional<ProxyEntry> fromVariable = schemelessVariableProxy(url))
+            return {std::move(*fromVariable)};
         pxProxyFactory* proxies = factory();
         if (proxies == nullptr)
             return direct;
         const std::unique_ptr<char*, AnswersFree> answers(px_proxy_factory_get_proxies(proxies, url.c_str()));
         if (!answers)
             return direct;
-        std::vector<std::string> usable;
+        // libproxy has applied the bypass list already.
+        std::vector<ProxyEntry> usable;
         for (char** answer = answers.get(); *answer != nullptr; ++answer) {
             if (std::optional<std::string> proxy = curlProxyFor(*answer))
                 usable.push_back(std::move(*proxy));

@@ -151,7 +151,7 @@ TEST(Internet, TriesTheNamedProxiesInTurn)
     const std::string unreachable = "http://127.0.0.1:" + std::to_string(LoopbackServer::unusedPort());
     const std::string direct;
     const struct {
-        std::vector<std::string> proxies;
+        std::vector<ProxyEntry> proxies;
         bool fetched;
         bool viaProxy;
     } lists[] = {
@@ -169,8 +169,8 @@ TEST(Internet, TriesTheNamedProxiesInTurn)
         SessionHandle session = internetOpen("agent", limits, [&](const std::string&) { return list.proxies; });
         const std::size_t before = proxy.requestCount();
         RequestHandle request = internetOpenUrl(session.get(), origin.url("/page"));
-        EXPECT_EQ(request != nullptr, list.fetched) << list.proxies.back();
-        EXPECT_EQ(proxy.requestCount() > before, list.viaProxy) << list.proxies.back();
+        EXPECT_EQ(request != nullptr, list.fetched) << list.proxies.back().proxy;
+        EXPECT_EQ(proxy.requestCount() > before, list.viaProxy) << list.proxies.back().proxy;
     }
 }
 
