@@ -1,9 +1,16 @@
 #include "check_log.h"
 
 #include "check_texts.h"
+#include "url_password.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace check {
 
@@ -42,7 +49,7 @@ std::string escapeHtml(std::string_view text)
 
 std::string logRecord(std::string_view url, std::string_view status)
 {
-    std::string record = escapeHtml(url);
+    std::string record = escapeHtml(withoutPassword(url));
     record += ' ';
     record += status;
     record += texts::kLogLineBreak;
@@ -50,17 +57,49 @@ std::string logRecord(std::string_view url, std::string_view status)
     return record;
 }
 
-LogFile::LogFile(const std::string& path) noexcept : file_(std::fopen(path.c_str(), "ab"))
+// The log names the sites watched, queries included. Appending means every write lands at the
+// end of the file, whoever else is writing to it; a link to a log kept elsewhere is followed.
+LogFile::LogFile(const std::string& path) noexcept
+    : fd_(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR))
 {
+}
+
+LogFile::~LogFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+LogFile::LogFile(LogFile&& other) noexcept : fd_(std::exchange(other.fd_, -1))
+{
+}
+
+LogFile& LogFile::operator=(LogFile&& other) noexcept
+{
+    std::swap(fd_, other.fd_);
+    return *this;
 }
 
 bool LogFile::writeLine(std::string_view text)
 {
-    if (!file_)
+    if (fd_ < 0)
         return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file_.get()) == text.size()
-        && std::fwrite("\r\n", 1, 2, file_.get()) == 2;
-    return std::fflush(file_.get()) == 0 && written;
+    std::string line;
+    line.reserve(text.size() + 2);
+    line += text;
+    line += "\r\n";
+    // A regular file takes it whole in one write; the rest of a short one (a full disk, a signal)
+    // still follows rather than being dropped.
+    std::string_view rest = line;
+    while (!rest.empty()) {
+        const ssize_t written = ::write(fd_, rest.data(), rest.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        rest.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
 }
 
 } // namespace check

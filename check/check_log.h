@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -17,24 +15,27 @@ std::string logPath(const std::string& folder);
 // The URL is user text and the log is read in a browser, so markup in it is neutralised.
 std::string escapeHtml(std::string_view text);
 
-// One record without its line end: the URL, a space, the status line and a break.
+// One record without its line end: the URL with its password hidden, a space, the status line
+// and a break.
 std::string logRecord(std::string_view url, std::string_view status);
 
-// The log file, open for appending for as long as the object lives. Every operation on a file
-// that could not be opened quietly does nothing.
+// The log file, open for appending for as long as the object lives; a new one is created
+// readable by its owner only. Every operation on a file that could not be opened quietly does
+// nothing.
 class LogFile {
 public:
     explicit LogFile(const std::string& path) noexcept;
+    ~LogFile();
+    LogFile(LogFile&& other) noexcept;
+    LogFile& operator=(LogFile&& other) noexcept;
 
-    bool isOpen() const { return file_ != nullptr; }
-    // Writes `text` and ends the line with CR LF. False when it could not be written.
+    bool isOpen() const { return fd_ >= 0; }
+    // Writes `text` and ends the line with CR LF, all in one write, so that records of several
+    // programs sharing the log never interleave. False when it could not be written whole.
     bool writeLine(std::string_view text);
 
 private:
-    struct Closer {
-        void operator()(std::FILE* file) const noexcept { std::fclose(file); }
-    };
-    std::unique_ptr<std::FILE, Closer> file_;
+    int fd_ = -1;
 };
 
 } // namespace check

@@ -23,9 +23,10 @@ constexpr int kPollMilliseconds = 1000;
 
 constexpr std::string_view kLocationHeader = "Location";
 
-// libproxy alone decides which hosts bypass the proxy: an empty list keeps libcurl from
-// applying no_proxy from the environment on top of that decision.
+// Where the look-up has decided which hosts bypass the proxy, an empty list keeps libcurl from
+// applying no_proxy from the environment on top of that decision; none lets libcurl apply it.
 constexpr const char* kNoBypassList = "";
+constexpr const char* kEnvironmentBypassList = nullptr;
 
 using SteadyClock = std::chrono::steady_clock;
 
@@ -60,9 +61,9 @@ public:
     const std::shared_ptr<CURLM>& multi() const { return multi_; }
 
     // Never empty: a look-up that fails or names nothing means a direct connection.
-    std::vector<std::string> proxiesFor(const std::string& url) const
+    std::vector<ProxyEntry> proxiesFor(const std::string& url) const
     {
-        std::vector<std::string> proxies;
+        std::vector<ProxyEntry> proxies;
         try {
             if (proxies_)
                 proxies = proxies_(url);
@@ -98,7 +99,7 @@ public:
     InternetRequest& operator=(const InternetRequest&) = delete;
 
     bool prepare(const InternetSession& session, const std::string& url);
-    bool send(const std::string& proxy);
+    bool send(const ProxyEntry& entry, std::size_t entriesLeft);
     void waitForHeaders();
     bool proxyUnreachable() const;
     bool failedWithoutBody() const { return attempt_.done && attempt_.result != CURLE_OK && unread() == 0; }
@@ -172,7 +173,6 @@ bool InternetRequest::prepare(const InternetSession& session, const std::string&
         && curl_easy_setopt(easy, CURLOPT_USERAGENT, session.agent().c_str()) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_MAXREDIRS, limits_.maxRedirects) == CURLE_OK
-        && curl_easy_setopt(easy, CURLOPT_NOPROXY, kNoBypassList) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &InternetRequest::onHeader) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_HEADERDATA, this) == CURLE_OK
@@ -186,25 +186,30 @@ bool InternetRequest::prepare(const InternetSession& session, const std::string&
     return true;
 }
 
-// Starts the transfer afresh through `proxy` ("" for direct), within what is left of the time
-// the whole fetch may take.
-bool InternetRequest::send(const std::string& proxy)
+// Starts the transfer afresh through `entry`'s proxy, within what is left of the time
+// the whole fetch may take. Its connection may take no more than its share of that time, so
+// that one which never answers leaves the `entriesLeft` - 1 after it their chance.
+bool InternetRequest::send(const ProxyEntry& entry, std::size_t entriesLeft)
 {
     if (added_) {
         curl_multi_remove_handle(multi_.get(), easy_.get());
         added_ = false;
     }
     attempt_ = Attempt{};
-    attempt_.viaProxy = !proxy.empty();
+    attempt_.viaProxy = !entry.proxy.empty();
 
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - SteadyClock::now());
     if (left.count() <= 0) {
         fail("time-out");
         return false;
     }
+    const auto share = left / static_cast<std::chrono::milliseconds::rep>(std::max<std::size_t>(entriesLeft, 1));
+    const auto connectTimeout = std::min(share, limits_.connectTimeout);
     CURL* easy = easy_.get();
-    const bool configured = curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str()) == CURLE_OK
-        && curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::min(left, limits_.connectTimeout).count())) == CURLE_OK
+    const char* bypass = entry.curlAppliesNoProxy ? kEnvironmentBypassList : kNoBypassList;
+    const bool configured = curl_easy_setopt(easy, CURLOPT_PROXY, entry.proxy.c_str()) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_NOPROXY, bypass) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectTimeout.count())) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count())) == CURLE_OK;
     if (!configured) {
         fail("cannot configure the proxy");
@@ -218,13 +223,19 @@ bool InternetRequest::send(const std::string& proxy)
     return true;
 }
 
-// The proxy itself could not be reached, as opposed to a proxy that answered, even with an
-// error: only then is the next proxy worth trying.
+// The proxy itself could not be reached (unresolvable, refused, silent), as opposed to a proxy
+// that answered, even with an error: only then is the next proxy worth trying.
 bool InternetRequest::proxyUnreachable() const
 {
     if (!attempt_.done || !attempt_.viaProxy)
         return false;
     if (attempt_.result == CURLE_COULDNT_RESOLVE_PROXY)
+        return true;
+    // A proxy that never answered the connection attempt (a host that is down drops it) timed
+    // out before any connection was made.
+    curl_off_t connectTime = 0;
+    curl_easy_getinfo(easy_.get(), CURLINFO_CONNECT_TIME_T, &connectTime);
+    if (attempt_.result == CURLE_OPERATION_TIMEDOUT && connectTime == 0)
         return true;
     long tunnelCode = 0;
     curl_easy_getinfo(easy_.get(), CURLINFO_HTTP_CONNECTCODE, &tunnelCode);
@@ -368,8 +379,9 @@ RequestHandle internetOpenUrl(InternetSession* session, const std::string& url)
         // The look-up belongs to every check: the settings may have changed since the last one.
         // Proxies are tried in the order named, moving on only from one that cannot be
         // connected to; whatever a reachable proxy answers is the answer.
-        for (const std::string& proxy : session->proxiesFor(url)) {
-            if (!request->send(proxy))
+        const std::vector<ProxyEntry> proxies = session->proxiesFor(url);
+        for (std::size_t i = 0; i < proxies.size(); ++i) {
+            if (!request->send(proxies[i], proxies.size() - i))
                 return {};
             request->waitForHeaders();
             if (!request->proxyUnreachable())

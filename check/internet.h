@@ -18,6 +18,7 @@
 namespace check {
 
 struct InternetLimits {
+    // The longest one connection may take; less when several proxies share the time left.
     std::chrono::milliseconds connectTimeout{30'000};
     // A whole fetch ends well inside the 60-second interval between checks, however many
     // proxies it tries.
@@ -25,8 +26,8 @@ struct InternetLimits {
     long maxRedirects = 20;
 };
 
-// Names the proxies to try for a URL, in order, as libcurl proxy strings ("" for direct).
-using ProxyLookup = std::function<std::vector<std::string>(const std::string& url)>;
+// Names the proxies to try for a URL, in order.
+using ProxyLookup = std::function<std::vector<ProxyEntry>(const std::string& url)>;
 
 class InternetSession;
 class InternetRequest;
@@ -47,7 +48,8 @@ SessionHandle internetOpen(std::string_view agent, const InternetLimits& limits 
 // Looks the URL's proxies up, sends the request and returns once the final response's headers
 // have arrived, or null when the URL cannot be fetched at all (bad or unsupported URL, refused
 // connection, time-out, an error page the proxy wrote itself, ...). A proxy that cannot be
-// connected to gives way to the next one named. Nothing is ever served from a cache.
+// connected to (unresolvable, refused, silent) gives way to the next one named, and none may
+// take the time the ones after it need. Nothing is ever served from a cache.
 RequestHandle internetOpenUrl(InternetSession* session, const std::string& url);
 
 // Reads up to buffer.size() body bytes into `buffer` and returns their count: 0 once the body is

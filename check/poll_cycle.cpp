@@ -2,6 +2,7 @@
 
 #include "check_log.h"
 #include "check_texts.h"
+#include "url_password.h"
 
 #include <utility>
 
@@ -76,8 +77,9 @@ void PollCycle::AlertUser(std::string_view marker)
     if (window_.state() == WindowState::Minimized)
         window_.setState(WindowState::Normal);
     window_.bringToFront();
-    // The desktop may refuse the raise and the bell is often silent; a notification is seen.
-    window_.notify(std::string(marker), window_.urlText() + '\n' + window_.statusText());
+    // The desktop may refuse the raise and the bell is often silent; a notification is seen, on
+    // screen and in the desktop's history, so it shows no password.
+    window_.notify(std::string(marker), withoutPassword(window_.urlText()) + '\n' + window_.statusText());
 }
 
 } // namespace check

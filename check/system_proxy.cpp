@@ -25,6 +25,12 @@ constexpr std::string_view kSocksAssumed = "socks5h";
 constexpr std::array<std::string_view, 6> kCurlProxySchemes = {
     "http", "https", "socks4", "socks4a", "socks5", "socks5h"};
 
+// How libproxy tells a GNOME, MATE or KDE session, whose own settings it reads instead of the
+// proxy variables.
+constexpr std::array<std::string_view, 2> kGnomeSessions = {"gnome", "mate"};
+constexpr const char* kGnomeSessionId = "GNOME_DESKTOP_SESSION_ID";
+constexpr const char* kKdeSession = "KDE_FULL_SESSION";
+
 struct FactoryFree {
     void operator()(pxProxyFactory* factory) const noexcept { px_proxy_factory_free(factory); }
 };
@@ -41,14 +47,54 @@ pxProxyFactory* factory()
     return instance.get();
 }
 
+// A proxy variable in its lower-case spelling, else its upper-case one, as libproxy reads them.
+const char* variable(const char* lower, const char* upper)
+{
+    const char* value = std::getenv(lower);
+    return value != nullptr ? value : std::getenv(upper);
+}
+
 // curl and wget read no_proxy=* as "no proxy for any host"; libproxy 0.4 takes the star for a
 // host name, so the usual way of turning proxies off would be lost on it.
 bool proxiesSwitchedOff()
 {
-    const char* list = std::getenv("no_proxy");
-    if (list == nullptr)
-        list = std::getenv("NO_PROXY");
+    const char* list = variable("no_proxy", "NO_PROXY");
     return list != nullptr && trimmed(list) == "*";
+}
+
+bool desktopSettingsApply()
+{
+    const char* session = std::getenv("DESKTOP_SESSION");
+    const auto isSession = [&](std::string_view name) { return session != nullptr && session == name; };
+    return std::getenv(kGnomeSessionId) != nullptr || std::getenv(kKdeSession) != nullptr
+        || std::ranges::any_of(kGnomeSessions, isSession);
+}
+
+// The variable libproxy reads for a URL of `scheme`: ftp and https have their own, and fall back
+// on http's.
+const char* proxyVariableFor(std::string_view scheme)
+{
+    const char* value = nullptr;
+    if (equalsIgnoringCase(scheme, "ftp"))
+        value = variable("ftp_proxy", "FTP_PROXY");
+    else if (equalsIgnoringCase(scheme, "https"))
+        value = variable("https_proxy", "HTTPS_PROXY");
+    return value != nullptr ? value : variable("http_proxy", "HTTP_PROXY");
+}
+
+// A proxy variable without a scheme ("127.0.0.1:3128") names an http proxy to curl and wget;
+// libproxy reads some such values as no proxy at all. Where the variables are what libproxy
+// reads, such a value is taken as curl takes it, and libcurl applies no_proxy to it as curl
+// does. Nullopt where libproxy's answer stands.
+std::optional<ProxyEntry> schemelessVariableProxy(std::string_view url)
+{
+    if (desktopSettingsApply())
+        return std::nullopt;
+    // A URL that libcurl accepts starts with its scheme.
+    const char* proxy = proxyVariableFor(url.substr(0, url.find(':')));
+    if (proxy == nullptr || *proxy == '\0' || std::string_view(proxy).find(kSchemeEnd) != std::string_view::npos)
+        return std::nullopt;
+    return ProxyEntry("http" + std::string(kSchemeEnd) + proxy, true);
 }
 
 } // namespace
@@ -74,19 +120,22 @@ std::optional<std::string> curlProxyFor(std::string_view answer)
     return std::nullopt;
 }
 
-std::vector<std::string> systemProxiesFor(const std::string& url)
+std::vector<ProxyEntry> systemProxiesFor(const std::string& url)
 {
-    const std::vector<std::string> direct{std::string()};
+    const std::vector<ProxyEntry> direct{ProxyEntry()};
     if (proxiesSwitchedOff())
         return direct;
     try {
+        if (std::optional<ProxyEntry> fromVariable = schemelessVariableProxy(url))
+            return {std::move(*fromVariable)};
         pxProxyFactory* proxies = factory();
         if (proxies == nullptr)
             return direct;
         const std::unique_ptr<char*, AnswersFree> answers(px_proxy_factory_get_proxies(proxies, url.c_str()));
         if (!answers)
             return direct;
-        std::vector<std::string> usable;
+        // libproxy has applied the bypass list already.
+        std::vector<ProxyEntry> usable;
         for (char** answer = answers.get(); *answer != nullptr; ++answer) {
             if (std::optional<std::string> proxy = curlProxyFor(*answer))
                 usable.push_back(std::move(*proxy));

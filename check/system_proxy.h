@@ -1,18 +1,34 @@
 #pragma once
 
 // The proxies a check goes through, as the system is configured: the desktop's own settings
-// (GNOME, KDE) or the proxy environment variables, all read through libproxy.
+// (GNOME, KDE) or the proxy environment variables, read through libproxy; a variable without a
+// scheme is read as curl reads it, no_proxy included. The environment is only ever read, never
+// changed, so the programs a user starts from here see it as it was.
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace check {
 
-// The proxies to try for `url`, in order, each as a libcurl proxy string; "" stands for a
-// direct connection. Never empty: a look-up that fails means direct.
-std::vector<std::string> systemProxiesFor(const std::string& url);
+// One proxy to try, as a libcurl proxy string; "" stands for a direct connection.
+struct ProxyEntry {
+    ProxyEntry(std::string proxy = {}, bool curlAppliesNoProxy = false)
+        : proxy(std::move(proxy)), curlAppliesNoProxy(curlAppliesNoProxy)
+    {
+    }
+    bool operator==(const ProxyEntry&) const = default;
+
+    std::string proxy;
+    // libcurl itself passes by the proxy for the hosts the environment's no_proxy names, by its
+    // own rules and for every redirect; otherwise the look-up has already decided.
+    bool curlAppliesNoProxy;
+};
+
+// The proxies to try for `url`, in order. Never empty: a look-up that fails means direct.
+std::vector<ProxyEntry> systemProxiesFor(const std::string& url);
 
 // One of libproxy's answers ("direct://", "http://host:port", "socks://host:port", ...) as a
 // libcurl proxy string, or nullopt for a kind of proxy libcurl cannot use.

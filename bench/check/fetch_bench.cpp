@@ -175,7 +175,7 @@ LookupCost lookupCost(const std::string& url, int rounds, int perRound)
     for (int round = 0; round < rounds; ++round) {
         const Clock::time_point start = Clock::now();
         for (int i = 0; i < perRound; ++i) {
-            if (check::systemProxiesFor(url) != std::vector<std::string>{std::string()})
+            if (check::systemProxiesFor(url) != std::vector<check::ProxyEntry>{check::ProxyEntry()})
                 cost.direct = false;
         }
         perCall.push_back(std::chrono::duration<double>(Clock::now() - start).count() / perRound);

@@ -6,6 +6,10 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 using namespace check;
@@ -53,6 +57,64 @@ TEST(CheckLog, AppendsLinesAndNeverTruncates)
     // The root's doubled separator names the same file.
     LogFile doubled("/" + path);
     EXPECT_TRUE(doubled.writeLine("three"));
+    std::filesystem::remove_all(folder);
+}
+
+// Two programs watching two sites from one folder share the log: each record, long or short,
+// must reach the file whole.
+TEST(CheckLog, RecordsOfTwoProcessesNeverInterleave)
+{
+    const auto folder = std::filesystem::path(::testing::TempDir()) / "check_log_shared";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const std::string path = logPath(folder.string());
+    constexpr int kRecords = 400;
+    const auto append = [&](char mark) {
+        for (int i = 0; i < kRecords; ++i)
+            LogFile(path).writeLine(std::string(i % 2 == 0 ? 100 : 9000, mark));
+    };
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        append('c');
+        ::_exit(0);
+    }
+    append('p');
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+
+    std::istringstream text(readAll(path));
+    int whole = 0;
+    for (std::string line; std::getline(text, line);)
+        whole += (line.size() == 101 || line.size() == 9001) && line.find_first_not_of(line.front()) == line.size() - 1;
+    EXPECT_EQ(whole, 2 * kRecords);
+    std::filesystem::remove_all(folder);
+}
+
+// The log names the sites watched, with their queries: a new one is the user's alone. One the
+// user has set up (its mode, a link to elsewhere) is kept as it is.
+TEST(CheckLog, NewLogIsPrivateAndAnExistingOneIsKept)
+{
+    const auto folder = std::filesystem::path(::testing::TempDir()) / "check_log_mode";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const mode_t saved = ::umask(0);
+    using std::filesystem::perms;
+    const auto modeAfterWrite = [&](const std::filesystem::path& file) {
+        EXPECT_TRUE(LogFile(file.string()).writeLine("x")) << file;
+        return std::filesystem::status(file).permissions();
+    };
+    const perms ownerOnly = perms::owner_read | perms::owner_write;
+    const perms readableByAll = ownerOnly | perms::group_read | perms::others_read;
+    EXPECT_EQ(modeAfterWrite(folder / "new.html"), ownerOnly);
+    std::ofstream(folder / "shared.html").put('s');
+    std::filesystem::permissions(folder / "shared.html", readableByAll);
+    EXPECT_EQ(modeAfterWrite(folder / "shared.html"), readableByAll);
+    std::filesystem::create_symlink("shared.html", folder / "link.html");
+    modeAfterWrite(folder / "link.html");
+    EXPECT_EQ(readAll(folder / "shared.html"), "sx\r\nx\r\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.html"));
+    ::umask(saved);
     std::filesystem::remove_all(folder);
 }
 

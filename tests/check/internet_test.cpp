@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 using namespace check;
@@ -111,27 +115,62 @@ TEST(Internet, RequestMayOutliveItsSession)
     EXPECT_EQ(internetReadFile(request.get(), buffer), testsupport::kPageBody.size());
 }
 
+// A listener whose accept queue is full and never served: on loopback, further connection
+// attempts then get no answer at all, as from a host that is down.
+class SilentListener {
+public:
+    SilentListener()
+    {
+        sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+        socklen_t length = sizeof address;
+        auto* generic = reinterpret_cast<sockaddr*>(&address);
+        // A backlog of 0 holds one connection, and the filler's takes that place.
+        if (::bind(listener_, generic, length) != 0 || ::listen(listener_, 0) != 0
+            || ::getsockname(listener_, generic, &length) != 0 || ::connect(filler_, generic, length) != 0)
+            throw std::runtime_error("cannot set up a silent listener");
+        url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    }
+    ~SilentListener()
+    {
+        ::close(filler_);
+        ::close(listener_);
+    }
+
+    std::string url;
+
+private:
+    int listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int filler_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+};
+
 TEST(Internet, TriesTheNamedProxiesInTurn)
 {
     LoopbackServer origin;
     LoopbackServer proxy;
+    SilentListener silent;
     const std::string unreachable = "http://127.0.0.1:" + std::to_string(LoopbackServer::unusedPort());
     const std::string direct;
     const struct {
-        std::vector<std::string> proxies;
+        std::vector<ProxyEntry> proxies;
         bool fetched;
         bool viaProxy;
     } lists[] = {
         {{unreachable, proxy.url("")}, true, true},
         {{unreachable, direct}, true, false},
         {{unreachable}, false, false},
+        // One that never answers may not use up the time the entries after it need.
+        {{silent.url, proxy.url(""), direct}, true, true},
+        {{silent.url, silent.url, direct}, true, false},
     };
+    // Short enough that a single silent proxy given the whole budget would leave nothing.
+    InternetLimits limits;
+    limits.totalTimeout = std::chrono::seconds(3);
     for (const auto& list : lists) {
-        SessionHandle session = internetOpen("agent", {}, [&](const std::string&) { return list.proxies; });
+        SessionHandle session = internetOpen("agent", limits, [&](const std::string&) { return list.proxies; });
         const std::size_t before = proxy.requestCount();
         RequestHandle request = internetOpenUrl(session.get(), origin.url("/page"));
-        EXPECT_EQ(request != nullptr, list.fetched) << list.proxies.back();
-        EXPECT_EQ(proxy.requestCount() > before, list.viaProxy) << list.proxies.back();
+        EXPECT_EQ(request != nullptr, list.fetched) << list.proxies.back().proxy;
+        EXPECT_EQ(proxy.requestCount() > before, list.viaProxy) << list.proxies.back().proxy;
     }
 }
 

@@ -96,6 +96,8 @@ TEST(ProxyPaths, SystemSettingsAndProxyErrorPages)
     const std::string refused = "127.0.0.1:" + std::to_string(LoopbackServer::unusedPort());
     const std::string proxyUrl = proxy.url("");
     const std::string proxyVariable = "http_proxy=" + proxyUrl;
+    // As many set it, and as curl and wget take it: an http proxy.
+    const std::string proxyWithoutScheme = "127.0.0.1:" + std::to_string(proxy.port());
 
     // GNOME's settings are read only where the session says it is GNOME's.
     const std::string gnomeSettings = "gsettings set org.gnome.system.proxy mode manual"
@@ -120,8 +122,12 @@ TEST(ProxyPaths, SystemSettingsAndProxyErrorPages)
         {"Proxy-Status naming no error", {proxyVariable}, false, site + "/forwarded-error", true, true},
         {"X-Squid-Error, ftp", {"ftp_proxy=" + proxyUrl}, false, "ftp://" + refused + "/squid-error", false, true},
         {"X-Squid-Error on a redirect only", {proxyVariable}, false, site + "/squid-redirect", true, true},
+        {"http_proxy without a scheme", {"http_proxy=" + proxyWithoutScheme}, false, site + "/page", true, true},
+        {"FTP_PROXY without a scheme", {"FTP_PROXY=" + proxyWithoutScheme}, false, "ftp://" + refused + "/page", true, true},
+        {"no_proxy, proxy without a scheme", {"http_proxy=" + proxyWithoutScheme, "no_proxy=localhost"}, false,
+            siteByName + "/page", true, false},
         // The desktop's choice stands alone: the environment neither adds a proxy nor a bypass.
-        {"GNOME manual", {"http_proxy=http://" + refused, "no_proxy=127.0.0.1"}, true, site + "/page", true, true},
+        {"GNOME manual", {"http_proxy=" + refused, "no_proxy=127.0.0.1"}, true, site + "/page", true, true},
         {"GNOME ignore-hosts", {}, true, siteByName + "/page", true, false},
     };
     for (const auto& path : paths) {
