@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <mutex>
 #include <regex>
@@ -26,30 +27,6 @@ const std::regex kForwarded(R"(http://(?:127\.0\.0\.1|localhost):(\d+)(/.*)?)");
 constexpr std::string_view kAddresses[] = {"REMOTE_ADDR", "REMOTE_PORT", "LOCAL_ADDR", "LOCAL_PORT"};
 // Hop-by-hop framing the relay leaves to the server that sends the answer on.
 constexpr std::string_view kFraming[] = {"Content-Length", "Transfer-Encoding", "Connection", "Keep-Alive"};
-
-[[noreturn]] void throwErrno(const char* what)
-{
-    throw std::system_error(errno, std::generic_category(), what);
-}
-
-// A TCP socket bound to 127.0.0.1 on a port the system picks, and that port.
-std::pair<int, std::uint16_t> boundSocket()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        throwErrno("socket");
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof addr;
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0
-        || ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
-        const int saved = errno;
-        ::close(fd);
-        throw std::system_error(saved, std::generic_category(), "bind");
-    }
-    return {fd, ntohs(addr.sin_port)};
-}
 
 // 'a'..'z' repeating, one period longer than a chunk so that a chunk can start at any phase.
 const std::string& pattern()
@@ -92,8 +69,6 @@ void page(httplib::Response& response, int status, std::string_view body, const 
 struct LoopbackServer::Impl {
     httplib::Server server;
     std::uint16_t port = 0;
-    int silentFd = -1;
-    std::uint16_t silentPort = 0;
     std::thread thread;
 
     std::mutex mutex;
@@ -104,6 +79,8 @@ struct LoopbackServer::Impl {
     std::string lastHead;
 
     void route();
+    // Holds a request until release() (when `releasable`) or the server stops; true if released.
+    bool hold(bool releasable);
     void forward(const httplib::Request& request, std::uint16_t upstreamPort, const std::string& path,
                  httplib::Response& response) const;
 };
@@ -141,11 +118,10 @@ void LoopbackServer::Impl::route()
             });
     });
     server.Get(at("/held"), [this](const auto&, auto& response) {
-        std::unique_lock lock(mutex);
-        heldWait.wait(lock, [this] { return released || stopping; });
-        if (released)
+        if (hold(true))
             page(response, 200, kPageBody);
     });
+    server.Get(at("/silent"), [this](const auto&, auto&) { hold(false); });
     server.Get(".*", [](const auto&, auto& response) { page(response, 404, "Not found\n"); });
     // Counts and keeps each request before anything answers it; passes a proxy's request on.
     server.set_pre_routing_handler([this](const auto& request, auto& response) {
@@ -164,6 +140,13 @@ void LoopbackServer::Impl::route()
                 forwarded[2].length() > 0 ? forwarded[2].str() : "/", response);
         return httplib::Server::HandlerResponse::Handled;
     });
+}
+
+bool LoopbackServer::Impl::hold(bool releasable)
+{
+    std::unique_lock lock(mutex);
+    heldWait.wait(lock, [&] { return (releasable && released) || stopping; });
+    return releasable && released;
 }
 
 void LoopbackServer::Impl::forward(const httplib::Request& request, std::uint16_t upstreamPort,
@@ -195,11 +178,6 @@ LoopbackServer::LoopbackServer() : impl_(std::make_unique<Impl>())
     if (port <= 0)
         throw std::system_error(EADDRNOTAVAIL, std::generic_category(), "bind");
     impl_->port = static_cast<std::uint16_t>(port);
-    std::tie(impl_->silentFd, impl_->silentPort) = boundSocket();
-    if (::listen(impl_->silentFd, SOMAXCONN) != 0) {
-        ::close(impl_->silentFd);
-        throwErrno("listen");
-    }
     impl_->thread = std::thread([this] { impl_->server.listen_after_bind(); });
     // stop() only stops a server that has started.
     while (!impl_->server.is_running())
@@ -215,7 +193,6 @@ LoopbackServer::~LoopbackServer()
     impl_->heldWait.notify_all();
     impl_->server.stop();
     impl_->thread.join();
-    ::close(impl_->silentFd);
 }
 
 std::uint16_t LoopbackServer::port() const
@@ -225,8 +202,7 @@ std::uint16_t LoopbackServer::port() const
 
 std::string LoopbackServer::url(std::string_view path) const
 {
-    const std::uint16_t port = path.starts_with("/silent") ? impl_->silentPort : impl_->port;
-    return "http://127.0.0.1:" + std::to_string(port) + std::string(path);
+    return "http://127.0.0.1:" + std::to_string(impl_->port) + std::string(path);
 }
 
 std::size_t LoopbackServer::requestCount() const
@@ -252,9 +228,19 @@ void LoopbackServer::release()
 
 std::uint16_t LoopbackServer::unusedPort()
 {
-    const auto [fd, port] = boundSocket();
-    ::close(fd);
-    return port;
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0
+        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    const int error = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (!bound)
+        throw std::system_error(error, std::generic_category(), "bind");
+    return ntohs(address.sin_port);
 }
 
 }  // namespace testsupport

@@ -29,7 +29,7 @@ inline constexpr std::string_view kProxyErrorBody = "<html><body>502 Unable to c
 //   /squid-error     404 with X-Squid-Error, as a proxy's page for a missing ftp file
 //   /squid-redirect  302 with X-Squid-Error -> /page
 //   /forwarded-error 500, kErrorBody, with a Proxy-Status that names no error
-//   /silent     (through url() only) a listener that never accepts: the request is never answered
+//   /silent     never answered: held until the server stops
 //   /held       held until release(), then answers as /page
 //   /endless    200, chunked, body never ends
 //   otherwise   404
@@ -43,14 +43,14 @@ public:
     // Binds 127.0.0.1 on a port the system picks and starts serving.
     // Throws std::system_error if the socket cannot be set up.
     LoopbackServer();
-    // Ends every held request, then stops; prompt even while /silent or /endless are open.
+    // Ends every held request, then stops; prompt even while /silent, /held or /endless are open.
     ~LoopbackServer();
 
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     std::uint16_t port() const;
-    // "http://127.0.0.1:<port>" + path; the never-accepting listener's port for "/silent".
+    // "http://127.0.0.1:<port>" + path
     std::string url(std::string_view path) const;
     // Requests whose head was fully received.
     std::size_t requestCount() const;
