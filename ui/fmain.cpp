@@ -12,7 +12,6 @@
 #include "page_fetcher.h"
 #include "program_icon.h"
 #include "responsive_wait.h"
-#include "shell_open.h"
 #include "status_label.h"
 #include "twips.h"
 #include "ui_texts.h"
@@ -40,13 +39,14 @@ constexpr int kPollIntervalMs = 60'000;
 FMain::Engine FMain::Engine::system()
 {
     return {[](const std::string& url) { return check::FetchPage(url); }, &std::chrono::system_clock::now,
-        check::applicationFolder()};
+        check::applicationFolder(), &shellOpen};
 }
 
 FMain::FMain(Engine engine, QWidget* parent)
     : QMainWindow(parent),
       folder_(std::move(engine.folder)),
       fetch_(std::move(engine.fetch)),
+      open_(std::move(engine.open)),
       cycle_(*this, [this](const std::string& url) { return fetchResponsively(url); }, std::move(engine.clock),
           folder_)
 {
@@ -245,12 +245,12 @@ void FMain::MLogView_Click()
     // Before the first check there is nothing to show, and nothing worth a complaint.
     if (!QFileInfo::exists(log))
         return;
-    shellOpen(log, applicationFolder());
+    open_(log, applicationFolder());
 }
 
 void FMain::Label2_Click()
 {
-    shellOpen(texts::kSponsorHome, applicationFolder());
+    open_(texts::kSponsorHome, applicationFolder());
 }
 
 void FMain::MAbTol_Click()
@@ -263,7 +263,7 @@ void FMain::MAbTol_Click()
 void FMain::MQuib_Click()
 {
     if (!quib_)
-        quib_ = std::make_unique<FQuib>(applicationFolder());
+        quib_ = std::make_unique<FQuib>(open_, applicationFolder());
     presentBox(quib_.get());
 }
 

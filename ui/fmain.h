@@ -1,6 +1,7 @@
 #pragma once
 
 #include "poll_cycle.h"
+#include "shell_open.h"
 #include "site_window.h"
 
 #include <QMainWindow>
@@ -30,11 +31,13 @@ class FMain : public QMainWindow, private check::SiteWindow {
     Q_DISABLE_COPY_MOVE(FMain)
 
 public:
-    // How a check reaches the world; tests replace the network, the clock and the folder.
+    // How the window reaches the world; tests replace the network, the clock, the folder and
+    // the desktop's opener.
     struct Engine {
         check::PageFetcher fetch;
         check::Clock clock;
         std::string folder; // the application folder: the log lives there
+        Opener open;        // hands the log and the sponsor's pages to the desktop
         static Engine system();
     };
 
@@ -90,6 +93,7 @@ private:
 
     std::string folder_;
     check::PageFetcher fetch_;
+    Opener open_;
     check::PollCycle cycle_;
     bool checking_ = false;
     bool closeAfterCheck_ = false;

@@ -1,7 +1,6 @@
 #include "fquib.h"
 
 #include "information_window.h"
-#include "shell_open.h"
 #include "twips.h"
 #include "ui_texts.h"
 
@@ -10,7 +9,8 @@
 
 namespace ui {
 
-FQuib::FQuib(QString workingFolder, QWidget* parent) : QDialog(parent), workingFolder_(std::move(workingFolder))
+FQuib::FQuib(Opener open, QString workingFolder, QWidget* parent)
+    : QDialog(parent), open_(std::move(open)), workingFolder_(std::move(workingFolder))
 {
     setObjectName(QStringLiteral("FQuib"));
     namespace at = layout::sponsor_box;
@@ -27,7 +27,7 @@ FQuib::FQuib(QString workingFolder, QWidget* parent) : QDialog(parent), workingF
 
 void FQuib::Command1_Click()
 {
-    shellOpen(texts::kSponsorReferral, workingFolder_);
+    open_(texts::kSponsorReferral, workingFolder_);
 }
 
 } // namespace ui

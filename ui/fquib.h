@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell_open.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -14,12 +16,13 @@ class FQuib : public QDialog {
     Q_DISABLE_COPY_MOVE(FQuib)
 
 public:
-    // Pages open with `workingFolder` as the opener's working folder.
-    explicit FQuib(QString workingFolder, QWidget* parent = nullptr);
+    // Pages open through `open`, with `workingFolder` as the opener's working folder.
+    FQuib(Opener open, QString workingFolder, QWidget* parent = nullptr);
 
 private:
     void Command1_Click();
 
+    Opener open_;
     QString workingFolder_;
     QLabel* Label1;
     QLabel* Label2;

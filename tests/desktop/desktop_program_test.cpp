@@ -77,12 +77,13 @@ void DesktopProgramTest::init()
     QVERIFY(QFile::setPermissions(folder->filePath(QStringLiteral("sentrilo")),
         QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
-    // A stand-in browser first on PATH: it writes down the environment it was given.
+    // A stand-in browser first on PATH: it writes down the environment it was given, then its
+    // working folder and what it was asked to open.
     QVERIFY(QDir(folder->path()).mkdir(QStringLiteral("bin")));
     QFile opener(folder->filePath(QStringLiteral("bin/xdg-open")));
     QVERIFY(opener.open(QIODevice::WriteOnly));
     opener.write("#!/bin/sh\nenv > \"$(dirname \"$0\")/opened.env.tmp\"\n"
-                 "echo \"$*\" >> \"$(dirname \"$0\")/opened.env.tmp\"\n"
+                 "echo \"$(pwd) $*\" >> \"$(dirname \"$0\")/opened.env.tmp\"\n"
                  "mv \"$(dirname \"$0\")/opened.env.tmp\" \"$(dirname \"$0\")/opened.env\"\n");
     opener.close();
     QVERIFY(opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
@@ -190,7 +191,8 @@ void DesktopProgramTest::watchesOpensTheSponsorAndClosesAfterItsCheck()
     QTRY_VERIFY_WITH_TIMEOUT(opened.exists(), 30'000);
     QVERIFY(opened.open(QIODevice::ReadOnly));
     const QByteArray openedWith = opened.readAll();
-    QVERIFY(openedWith.contains("http://www.yondrel.example/"));
+    QVERIFY2(openedWith.contains((folder->path() + QStringLiteral(" http://www.yondrel.example/\n")).toLocal8Bit()),
+        openedWith.constData());
     QVERIFY2(!openedWith.contains("QT_QPA_PLATFORM="), openedWith.constData());
 
     // Stop, then watch a site that holds its answer, and close the window while it does.

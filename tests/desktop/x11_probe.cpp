@@ -2,6 +2,8 @@
 
 #include <QGuiApplication>
 
+#include <xcb/xcb_icccm.h>
+
 // The XKB header names a member `explicit`, which C++ reserves.
 #define explicit xkb_explicit
 #include <xcb/xkb.h>
@@ -53,90 +55,87 @@ X11Probe::X11Probe()
     if (x11 == nullptr)
         throw std::runtime_error("not running on X11");
     connection_ = x11->connection();
-    root_ = rootOf(connection_);
+    if (xcb_ewmh_init_atoms_replies(&ewmh_, xcb_ewmh_init_atoms(connection_, &ewmh_), nullptr) == 0)
+        throw std::runtime_error("cannot intern the EWMH atoms");
+    wmState_ = internAtom(connection_, "WM_STATE");
 }
 
-xcb_atom_t X11Probe::atom(const char* name) const
+X11Probe::~X11Probe()
 {
-    return internAtom(connection_, name);
-}
-
-QByteArray X11Probe::bytes(xcb_window_t window, const char* name, xcb_atom_t type) const
-{
-    const ReplyPtr<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection_,
-        xcb_get_property(connection_, 0, window, atom(name), type, 0, 1 << 20), nullptr));
-    if (!reply || reply->format != 8)
-        return {};
-    return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
-        xcb_get_property_value_length(reply.get()));
-}
-
-std::vector<std::uint32_t> X11Probe::property(xcb_window_t window, const char* name, xcb_atom_t type) const
-{
-    const ReplyPtr<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection_,
-        xcb_get_property(connection_, 0, window, atom(name), type, 0, 1 << 20), nullptr));
-    if (!reply || reply->format != 32)
-        return {};
-    const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
-    return {values, values + xcb_get_property_value_length(reply.get()) / 4};
+    xcb_ewmh_connection_wipe(&ewmh_);
 }
 
 QString X11Probe::netWmName(xcb_window_t window) const
 {
-    return QString::fromUtf8(bytes(window, "_NET_WM_NAME", atom("UTF8_STRING")));
+    xcb_ewmh_get_utf8_strings_reply_t name{};
+    if (xcb_ewmh_get_wm_name_reply(&ewmh_, xcb_ewmh_get_wm_name(&ewmh_, window), &name, nullptr) == 0)
+        return {};
+    const QString text = QString::fromUtf8(name.strings, name.strings_len);
+    xcb_ewmh_get_utf8_strings_reply_wipe(&name);
+    return text;
 }
 
 QStringList X11Probe::wmClass(xcb_window_t window) const
 {
-    return QString::fromLatin1(bytes(window, "WM_CLASS", XCB_ATOM_STRING)).split(u'\0', Qt::SkipEmptyParts);
+    xcb_icccm_get_wm_class_reply_t names{};
+    if (xcb_icccm_get_wm_class_reply(connection_, xcb_icccm_get_wm_class(connection_, window), &names, nullptr) == 0)
+        return {};
+    const QStringList both{QString::fromLatin1(names.instance_name), QString::fromLatin1(names.class_name)};
+    xcb_icccm_get_wm_class_reply_wipe(&names);
+    return both;
 }
 
 QStringList X11Probe::netWmState(xcb_window_t window) const
 {
+    xcb_ewmh_get_atoms_reply_t states{};
+    if (xcb_ewmh_get_wm_state_reply(&ewmh_, xcb_ewmh_get_wm_state(&ewmh_, window), &states, nullptr) == 0)
+        return {};
     QStringList names;
-    for (const std::uint32_t state : property(window, "_NET_WM_STATE", XCB_ATOM_ATOM))
-        names << atomName(connection_, state);
+    for (std::uint32_t i = 0; i < states.atoms_len; ++i)
+        names << atomName(connection_, states.atoms[i]);
+    xcb_ewmh_get_atoms_reply_wipe(&states);
     return names;
 }
 
 bool X11Probe::iconic(xcb_window_t window) const
 {
-    constexpr std::uint32_t kIconicState = 3;
-    const std::vector<std::uint32_t> state = property(window, "WM_STATE", atom("WM_STATE"));
-    return !state.empty() && state[0] == kIconicState;
+    // xcb-icccm writes WM_STATE's values but has no reader for the property itself.
+    const ReplyPtr<xcb_get_property_reply_t> state(xcb_get_property_reply(connection_,
+        xcb_get_property(connection_, 0, window, wmState_, wmState_, 0, 1), nullptr));
+    return state && xcb_get_property_value_length(state.get()) == 4
+        && *static_cast<const std::uint32_t*>(xcb_get_property_value(state.get())) == XCB_ICCCM_WM_STATE_ICONIC;
 }
 
 QSize X11Probe::fixedSize(xcb_window_t window) const
 {
-    // flags, x, y, width, height, min width, min height, max width, max height, ...
-    constexpr std::uint32_t kMinSize = 16;
-    constexpr std::uint32_t kMaxSize = 32;
-    const std::vector<std::uint32_t> hints = property(window, "WM_NORMAL_HINTS", XCB_ATOM_WM_SIZE_HINTS);
-    if (hints.size() < 9 || (hints[0] & (kMinSize | kMaxSize)) != (kMinSize | kMaxSize))
+    xcb_size_hints_t hints{};
+    constexpr std::uint32_t kMinAndMax = XCB_ICCCM_SIZE_HINT_P_MIN_SIZE | XCB_ICCCM_SIZE_HINT_P_MAX_SIZE;
+    if (xcb_icccm_get_wm_normal_hints_reply(connection_, xcb_icccm_get_wm_normal_hints(connection_, window), &hints,
+            nullptr) == 0
+        || (hints.flags & kMinAndMax) != kMinAndMax || hints.min_width != hints.max_width
+        || hints.min_height != hints.max_height)
         return {};
-    if (hints[5] != hints[7] || hints[6] != hints[8])
-        return {};
-    return QSize(static_cast<int>(hints[5]), static_cast<int>(hints[6]));
+    return QSize(hints.min_width, hints.min_height);
 }
 
 std::vector<QSize> X11Probe::iconSizes(xcb_window_t window) const
 {
+    xcb_ewmh_get_wm_icon_reply_t icon{};
+    if (xcb_ewmh_get_wm_icon_reply(&ewmh_, xcb_ewmh_get_wm_icon(&ewmh_, window), &icon, nullptr) == 0)
+        return {};
     std::vector<QSize> sizes;
-    const std::vector<std::uint32_t> icon = property(window, "_NET_WM_ICON", XCB_ATOM_CARDINAL);
-    // Pictures follow each other: width, height, then width * height pixels.
-    for (std::size_t at = 0; at + 2 <= icon.size();) {
-        const std::uint64_t width = icon[at];
-        const std::uint64_t height = icon[at + 1];
-        sizes.emplace_back(static_cast<int>(width), static_cast<int>(height));
-        at += 2 + width * height;
-    }
+    for (auto picture = xcb_ewmh_get_wm_icon_iterator(&icon); picture.rem > 0; xcb_ewmh_get_wm_icon_next(&picture))
+        sizes.emplace_back(static_cast<int>(picture.width), static_cast<int>(picture.height));
+    xcb_ewmh_get_wm_icon_reply_wipe(&icon);
     return sizes;
 }
 
 xcb_window_t X11Probe::activeWindow() const
 {
-    const std::vector<std::uint32_t> active = property(root_, "_NET_ACTIVE_WINDOW", XCB_ATOM_WINDOW);
-    return active.empty() ? 0 : active[0];
+    xcb_window_t active = 0;
+    return xcb_ewmh_get_active_window_reply(&ewmh_, xcb_ewmh_get_active_window(&ewmh_, 0), &active, nullptr) != 0
+        ? active
+        : 0;
 }
 
 DisplayPeer::DisplayPeer()

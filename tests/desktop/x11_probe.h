@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
 
 #include <chrono>
 #include <functional>
@@ -16,6 +17,9 @@ class X11Probe {
 public:
     // The connection of the running Qt application on the xcb platform.
     X11Probe();
+    ~X11Probe();
+    X11Probe(const X11Probe&) = delete;
+    X11Probe& operator=(const X11Probe&) = delete;
 
     QString netWmName(xcb_window_t window) const;
     QStringList wmClass(xcb_window_t window) const;
@@ -31,12 +35,10 @@ public:
     xcb_connection_t* connection() const { return connection_; }
 
 private:
-    xcb_atom_t atom(const char* name) const;
-    std::vector<std::uint32_t> property(xcb_window_t window, const char* name, xcb_atom_t type) const;
-    QByteArray bytes(xcb_window_t window, const char* name, xcb_atom_t type) const;
-
     xcb_connection_t* connection_ = nullptr;
-    xcb_window_t root_ = 0;
+    // The library's calls take it as non-const, though reading changes nothing in it.
+    mutable xcb_ewmh_connection_t ewmh_{};
+    xcb_atom_t wmState_ = 0;
 };
 
 // Another client on the same display, as a window manager, a panel or a window over ours is:

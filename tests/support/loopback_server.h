@@ -1,26 +1,20 @@
 // In-process HTTP/1.1 server on 127.0.0.1 for tests and benchmarks.
 //
-// Every response closes its connection, so each request costs one accept and
-// one short-lived thread; that keeps the server simple and the tests
-// deterministic about what went over which connection.
+// Every response closes its connection, so the tests stay deterministic about what went over
+// which connection and no idle keep-alive connection ties up a worker.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
-#include <vector>
 
 namespace testsupport {
 
 inline constexpr std::string_view kPageBody = "<html><body>It works</body></html>\n";
 inline constexpr std::string_view kErrorBody = "<html><body>Internal trouble</body></html>\n";
 inline constexpr std::string_view kProxyErrorBody = "<html><body>502 Unable to connect</body></html>\n";
-inline constexpr const char* kProxyRefusedStatus = "Proxy-Status: loopback.test; error=connection_refused";
 
 // Routes (query strings are ignored; an absolute-form target is served by its path, so the
 // server also stands in for an http or ftp proxy that answers everything itself):
@@ -35,22 +29,21 @@ inline constexpr const char* kProxyRefusedStatus = "Proxy-Status: loopback.test;
 //   /squid-error     404 with X-Squid-Error, as a proxy's page for a missing ftp file
 //   /squid-redirect  302 with X-Squid-Error -> /page
 //   /forwarded-error 500, kErrorBody, with a Proxy-Status that names no error
-//   /silent     reads the request, never answers, holds the connection
-//   /held       holds the connection until release(), then answers as /page
-//   /endless    200 without Content-Length, body never ends
+//   /silent     never answered: held until the server stops
+//   /held       held until release(), then answers as /page
+//   /endless    200, chunked, body never ends
 //   otherwise   404
 //
 // A forwarding proxy as well: a request for "http://127.0.0.1:N/..." or "http://localhost:N/..."
-// with N not this server's port is passed on to 127.0.0.1:N in origin form and the answer relayed
-// back; when nothing listens there, the answer is a 502 with kProxyErrorBody and the
-// kProxyRefusedStatus header. lastRequestHead() shows the request as the proxy received it.
+// with N not this server's port is passed on to 127.0.0.1:N and the answer relayed back; when
+// nothing listens there, the answer is a 502 with kProxyErrorBody and a Proxy-Status naming
+// connection_refused. lastRequestHead() shows the request as the proxy received it.
 class LoopbackServer {
 public:
     // Binds 127.0.0.1 on a port the system picks and starts serving.
     // Throws std::system_error if the socket cannot be set up.
     LoopbackServer();
-    // Closes the listener and every open connection and joins every thread;
-    // prompt even while /silent or /endless connections are open.
+    // Ends every held request, then stops; prompt even while /silent, /held or /endless are open.
     ~LoopbackServer();
 
     LoopbackServer(const LoopbackServer&) = delete;
@@ -59,9 +52,9 @@ public:
     std::uint16_t port() const;
     // "http://127.0.0.1:<port>" + path
     std::string url(std::string_view path) const;
-    // Requests whose head (request line and headers) was fully received.
+    // Requests whose head was fully received.
     std::size_t requestCount() const;
-    // Raw head of the latest request, including the terminating blank line.
+    // The latest request's head: request line, headers, blank line.
     std::string lastRequestHead() const;
 
     // Lets every /held request, waiting or still to come, have its answer.
@@ -72,27 +65,8 @@ public:
     static std::uint16_t unusedPort();
 
 private:
-    struct Connection;
-
-    void acceptLoop();
-    void serve(Connection& conn);
-    void reapFinished();
-    void recordHead(std::string head);
-
-    int listenFd_ = -1;
-    int wakeFd_ = -1;  // eventfd; written once to stop the accept loop
-    int releaseFd_ = -1;  // eventfd; written once to answer /held
-    std::uint16_t port_ = 0;
-    std::atomic<bool> stopping_{false};
-
-    // Only the accept thread touches this until it has been joined; after
-    // that only the destructor does, so it needs no lock.
-    std::vector<std::unique_ptr<Connection>> connections_;
-    std::thread acceptThread_;
-
-    mutable std::mutex statsMutex_;
-    std::size_t requestCount_ = 0;
-    std::string lastHead_;
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace testsupport
