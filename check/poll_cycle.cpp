@@ -2,6 +2,7 @@
 
 #include "check_log.h"
 #include "check_texts.h"
+#include "log_place.h"
 
 #include <utility>
 
@@ -32,8 +33,12 @@ bool holds(Condition&& condition) noexcept
 
 } // namespace
 
-PollCycle::PollCycle(SiteWindow& window, PageFetcher fetch, Clock clock, std::string folder)
-    : window_(window), fetch_(std::move(fetch)), clock_(std::move(clock)), logPath_(logPath(folder))
+PollCycle::PollCycle(SiteWindow& window, PageFetcher fetch, Clock clock, std::string logFolder)
+    : window_(window),
+      fetch_(std::move(fetch)),
+      clock_(std::move(clock)),
+      logFolder_(std::move(logFolder)),
+      logPath_(logPath(logFolder_))
 {
 }
 
@@ -66,6 +71,7 @@ void PollCycle::PollServer() noexcept
 
     // URL and status are read only once the file is open, so the record shows them as they
     // stand at the moment of logging.
+    attempt([&] { makeLogFolder(logFolder_); });
     LogFile log(logPath_);
     attempt([&] { log.writeLine(logRecord(window_.urlText(), window_.statusText())); });
 }

@@ -34,7 +34,7 @@ public:
     struct Engine {
         check::PageFetcher fetch;
         check::Clock clock;
-        std::string folder; // the application folder: the log lives there
+        std::string folder; // the application folder: shell opens start there, and the log when it can
         static Engine system();
     };
 
@@ -89,6 +89,8 @@ private:
     std::string fetchResponsively(const std::string& url);
 
     std::string folder_;
+    // Chosen once, when the window is created: the checks write there and View Log opens it.
+    std::string logFolder_;
     check::PageFetcher fetch_;
     check::PollCycle cycle_;
     bool checking_ = false;
