@@ -42,7 +42,7 @@ if [ "${1:-}" = --on-desktop ]; then
 fi
 
 source=$(cd "$1" && pwd) || exit 1
-work=$2
+work=${2:?WORK_DIR}
 with_desktop=$3
 skip() { echo "SKIP: $*"; exit 77; }
 
@@ -105,7 +105,7 @@ report=$(appstreamcli validate --no-net /usr/share/metainfo/sentrilo.metainfo.xm
     grep -E '^[EW]:' | grep -v ' cid-desktopapp-is-not-rdns ')
 [ -z "$report" ] || fail "appstreamcli validate: $report"
 
-rm -rf "$work/home" "$work/bin" "$work/site" "$work/opened"
+rm -rf "${work:?}/home" "${work:?}/bin" "${work:?}/site" "${work:?}/opened"
 mkdir -p "$work/home" "$work/bin" "$work/site"
 echo '<p>up</p>' >"$work/site/index.html"
 # A stand-in for the desktop's opener: it writes down what it was asked to open.
