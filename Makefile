@@ -5,18 +5,22 @@ JOBS     ?= $(shell nproc)
 
 CMAKE_CONFIGURE = cmake -S . -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test sanitize bench install screenshot clean
+.PHONY: all deps configure build run test sanitize bench install package screenshot clean
 
 all: build
 
 deps:
 	@./scripts/install-deps
 
-build: deps
+configure: deps
 	@$(CMAKE_CONFIGURE) -B $(BUILD) >/dev/null
+
+build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# The program alone: its tests and benchmarks wait for `make test`.
+run: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target sentrilo
 	./$(BUILD)/ui/sentrilo
 
 test: build
@@ -32,6 +36,10 @@ bench: build
 
 install: build
 	cmake --install $(BUILD) --prefix $(HOME)/.local
+
+# The Debian package, built from a copy of the tree under $(BUILD)/, into dist/.
+package: deps
+	./scripts/package $(BUILD) dist
 
 screenshot: build
 	./scripts/screenshot $(BUILD)/ui/sentrilo docs/screenshot.png

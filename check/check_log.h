@@ -9,7 +9,7 @@ namespace check {
 // root. Empty when it cannot be told.
 std::string applicationFolder();
 
-// The check log beside the executable; at the root this gives "//snlog.html", the same file.
+// The check log in `folder`; at the root this gives "//snlog.html", the same file.
 std::string logPath(const std::string& folder);
 
 // The URL is user text and the log is read in a browser, so markup in it is neutralised.

@@ -18,5 +18,8 @@ inline constexpr std::string_view kAgentName = "Sentrilo [http://www.yondrel.exa
 
 inline constexpr std::string_view kLogFileName = "snlog.html";
 inline constexpr std::string_view kLogLineBreak = "<BR>";
+// Where the log goes when the program's own folder cannot keep it: the XDG state folder.
+inline constexpr std::string_view kStateHomeInHome = "/.local/state";
+inline constexpr std::string_view kStateFolderName = "sentrilo";
 
 } // namespace check::texts

@@ -2,6 +2,7 @@
 
 #include "check_log.h"
 #include "check_texts.h"
+#include "log_place.h"
 #include "url_password.h"
 
 #include <utility>
@@ -33,8 +34,12 @@ bool holds(Condition&& condition) noexcept
 
 } // namespace
 
-PollCycle::PollCycle(SiteWindow& window, PageFetcher fetch, Clock clock, std::string folder)
-    : window_(window), fetch_(std::move(fetch)), clock_(std::move(clock)), logPath_(logPath(folder))
+PollCycle::PollCycle(SiteWindow& window, PageFetcher fetch, Clock clock, std::string logFolder)
+    : window_(window),
+      fetch_(std::move(fetch)),
+      clock_(std::move(clock)),
+      logFolder_(std::move(logFolder)),
+      logPath_(logPath(logFolder_))
 {
 }
 
@@ -67,6 +72,7 @@ void PollCycle::PollServer() noexcept
 
     // URL and status are read only once the file is open, so the record shows them as they
     // stand at the moment of logging.
+    attempt([&] { makeLogFolder(logFolder_); });
     LogFile log(logPath_);
     attempt([&] { log.writeLine(logRecord(window_.urlText(), window_.statusText())); });
 }

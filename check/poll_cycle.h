@@ -14,7 +14,8 @@ using PageFetcher = std::function<std::string(const std::string& url)>;
 // One check of the watched site, and the verdict it leaves for the next one.
 class PollCycle {
 public:
-    PollCycle(SiteWindow& window, PageFetcher fetch, Clock clock, std::string folder);
+    // `logFolder` is where the check log is kept; it is made at the first record if missing.
+    PollCycle(SiteWindow& window, PageFetcher fetch, Clock clock, std::string logFolder);
 
     // Fetches the URL, shows the verdict, alerts when it changed, logs it. Never throws: a step
     // that fails is skipped and the next one runs.
@@ -30,6 +31,7 @@ private:
     SiteWindow& window_;
     PageFetcher fetch_;
     Clock clock_;
+    std::string logFolder_;
     std::string logPath_;
     std::int16_t SiteUp = 0;
 };

@@ -1,6 +1,7 @@
 # Run by `cmake --install` (see CMakeLists.txt): the desktop entry needs the absolute path of the
-# installed program and bin/ needs a link to it, and only the install step knows the prefix.
-# Expects SENTRILO_DESKTOP_TEMPLATE to name sentrilo.desktop.in.
+# installed program and, for a per-user install, bin/ needs a link to it, and only the install
+# step knows the prefix. Expects SENTRILO_DESKTOP_TEMPLATE to name sentrilo.desktop.in, and
+# SENTRILO_SYSTEM_INSTALL to say whether the program went to bin/ itself.
 
 function(sentrilo_desktop_exec path out_var)
     if(path MATCHES "\n")
@@ -27,23 +28,30 @@ function(sentrilo_install_entry_and_link)
     get_filename_component(prefix "${CMAKE_INSTALL_PREFIX}" ABSOLUTE)
     set(root "$ENV{DESTDIR}${prefix}")
 
-    sentrilo_desktop_exec("${prefix}/opt/sentrilo/sentrilo" SENTRILO_EXEC)
+    if(SENTRILO_SYSTEM_INSTALL)
+        set(program "${prefix}/bin/sentrilo")
+    else()
+        set(program "${prefix}/opt/sentrilo/sentrilo")
+    endif()
+    sentrilo_desktop_exec("${program}" SENTRILO_EXEC)
     file(READ "${SENTRILO_DESKTOP_TEMPLATE}" entry)
     string(CONFIGURE "${entry}" entry @ONLY)
     set(desktop "${root}/share/applications/sentrilo.desktop")
     message(STATUS "Installing: ${desktop}")
     file(MAKE_DIRECTORY "${root}/share/applications")
     file(WRITE "${desktop}" "${entry}")
-
-    # Relative, so the tree still works when DESTDIR staging moves it or the prefix is relocated.
-    set(link "${root}/bin/sentrilo")
-    message(STATUS "Installing: ${link} -> ../opt/sentrilo/sentrilo")
-    file(MAKE_DIRECTORY "${root}/bin")
-    file(CREATE_LINK "../opt/sentrilo/sentrilo" "${link}" SYMBOLIC)
-
     # Listed like the files CMake copies itself, so install_manifest.txt can drive an uninstall.
-    set(CMAKE_INSTALL_MANIFEST_FILES ${CMAKE_INSTALL_MANIFEST_FILES}
-        "${prefix}/share/applications/sentrilo.desktop" "${prefix}/bin/sentrilo" PARENT_SCOPE)
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${prefix}/share/applications/sentrilo.desktop")
+
+    if(NOT SENTRILO_SYSTEM_INSTALL)
+        # Relative, so the tree still works when DESTDIR staging moves it or the prefix is relocated.
+        set(link "${root}/bin/sentrilo")
+        message(STATUS "Installing: ${link} -> ../opt/sentrilo/sentrilo")
+        file(MAKE_DIRECTORY "${root}/bin")
+        file(CREATE_LINK "../opt/sentrilo/sentrilo" "${link}" SYMBOLIC)
+        list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${prefix}/bin/sentrilo")
+    endif()
+    set(CMAKE_INSTALL_MANIFEST_FILES ${CMAKE_INSTALL_MANIFEST_FILES} PARENT_SCOPE)
 endfunction()
 
 sentrilo_install_entry_and_link()

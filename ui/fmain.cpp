@@ -9,6 +9,7 @@
 #include "information_window.h"
 #include "layout.h"
 #include "local_text.h"
+#include "log_place.h"
 #include "page_fetcher.h"
 #include "program_icon.h"
 #include "responsive_wait.h"
@@ -45,10 +46,11 @@ FMain::Engine FMain::Engine::system()
 FMain::FMain(Engine engine, QWidget* parent)
     : QMainWindow(parent),
       folder_(std::move(engine.folder)),
+      logFolder_(check::chooseLogFolder(folder_)),
       fetch_(std::move(engine.fetch)),
       open_(std::move(engine.open)),
       cycle_(*this, [this](const std::string& url) { return fetchResponsively(url); }, std::move(engine.clock),
-          folder_)
+          logFolder_)
 {
     setupWindow();
     setupControls();
@@ -241,7 +243,7 @@ void FMain::MExit_Click()
 
 void FMain::MLogView_Click()
 {
-    const QString log = QFile::decodeName(check::logPath(folder_).c_str());
+    const QString log = QFile::decodeName(check::logPath(logFolder_).c_str());
     // Before the first check there is nothing to show, and nothing worth a complaint.
     if (!QFileInfo::exists(log))
         return;

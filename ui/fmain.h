@@ -36,7 +36,7 @@ public:
     struct Engine {
         check::PageFetcher fetch;
         check::Clock clock;
-        std::string folder; // the application folder: the log lives there
+        std::string folder; // the application folder: shell opens start there, and the log when it can
         Opener open;        // hands the log and the sponsor's pages to the desktop
         static Engine system();
     };
@@ -92,6 +92,8 @@ private:
     std::string fetchResponsively(const std::string& url);
 
     std::string folder_;
+    // Chosen once, when the window is created: the checks write there and View Log opens it.
+    std::string logFolder_;
     check::PageFetcher fetch_;
     Opener open_;
     check::PollCycle cycle_;
