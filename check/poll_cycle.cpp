@@ -34,6 +34,14 @@ bool holds(Condition&& condition) noexcept
 
 } // namespace
 
+std::string verdictStatus(bool up, std::chrono::system_clock::time_point when)
+{
+    std::string status(up ? texts::kStatusUpOpen : texts::kStatusDownOpen);
+    status += formatTimestamp(when);
+    status += texts::kStatusClose;
+    return status;
+}
+
 PollCycle::PollCycle(SiteWindow& window, PageFetcher fetch, Clock clock, std::string logFolder)
     : window_(window),
       fetch_(std::move(fetch)),
@@ -41,14 +49,6 @@ PollCycle::PollCycle(SiteWindow& window, PageFetcher fetch, Clock clock, std::st
       logFolder_(std::move(logFolder)),
       logPath_(logPath(logFolder_))
 {
-}
-
-std::string PollCycle::statusWithTime(std::string_view opening) const
-{
-    std::string status(opening);
-    status += formatTimestamp(clock_());
-    status += texts::kStatusClose;
-    return status;
 }
 
 void PollCycle::PollServer() noexcept
@@ -59,7 +59,7 @@ void PollCycle::PollServer() noexcept
     attempt([&] { body = fetch_(window_.urlText()); });
 
     const bool up = !holds([&] { return body.empty(); });
-    attempt([&] { window_.setStatusText(statusWithTime(up ? texts::kStatusUpOpen : texts::kStatusDownOpen)); });
+    attempt([&] { window_.setStatusText(verdictStatus(up, clock_())); });
     if (holds([&] { return window_.state() == WindowState::Minimized; }))
         attempt([&] { window_.setCaption(std::string(up ? texts::kCaptionUp : texts::kCaptionDown)); });
     const std::int16_t verdict = up ? 1 : 0;

@@ -11,6 +11,9 @@ namespace check {
 
 using PageFetcher = std::function<std::string(const std::string& url)>;
 
+// The status line a verdict leaves: its opening, the timestamp of `when`, and the close.
+std::string verdictStatus(bool up, std::chrono::system_clock::time_point when);
+
 // One check of the watched site, and the verdict it leaves for the next one.
 class PollCycle {
 public:
@@ -26,7 +29,6 @@ public:
 
 private:
     void AlertUser(std::string_view marker);
-    std::string statusWithTime(std::string_view opening) const;
 
     SiteWindow& window_;
     PageFetcher fetch_;

@@ -3,7 +3,7 @@
 #include "check_texts.h"
 #include "layout.h"
 #include "local_text.h"
-#include "timestamp.h"
+#include "poll_cycle.h"
 #include "twips.h"
 #include "ui_texts.h"
 
@@ -58,9 +58,8 @@ QStringList verdictForms()
         local.tm_isdst = -1;
         const std::time_t when = std::mktime(&local);
         try {
-            const QString timestamp = fromLocal(check::formatTimestamp(std::chrono::system_clock::from_time_t(when)));
-            for (const std::string_view opening : {check::texts::kStatusDownOpen, check::texts::kStatusUpOpen})
-                forms << latin1(opening) + timestamp + latin1(check::texts::kStatusClose);
+            for (const bool up : {false, true})
+                forms << fromLocal(check::verdictStatus(up, std::chrono::system_clock::from_time_t(when)));
         } catch (...) {
             // Without a clock the status line shows no verdict to make room for.
         }
