@@ -1,8 +1,9 @@
-// FetchPage against bare libcurl on the loopback server, and FetchPage's memory on bodies far
-// past the cap. Prints one table and exits non-zero when any target is missed.
+// FetchPage against bare libcurl on the loopback server, the system proxy look-up on its own,
+// and FetchPage's memory on bodies far past the cap. Prints one table and exits non-zero when
+// any target is missed.
 //
-// FetchPage's side includes the system proxy look-up that every check makes; the baseline makes
-// none, so the look-up is part of what is measured, and its own cost per call is shown beside.
+// The timed fetches skip the proxy look-up, which the baseline does not make either: a check
+// looks up once a minute, so the look-up is judged by its own cost per call.
 //
 // The machine is shared and noisy, so timings are taken in rounds that alternate which
 // contender goes first, and each figure is the median of the per-round ratios: a burst of
@@ -21,25 +22,36 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
 #include <malloc.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Fetch = std::function<std::string(const std::string& url)>;
-
-constexpr double kMiB = 1024.0 * 1024.0;
-
+using Fetch = std::string (*)(const std::string& url);
 using bench::format;
 using bench::Row;
+
+constexpr double kMaxSmallRatio = 1.05;
+constexpr double kMaxLargeRatio = 1.25;
+constexpr double kMaxLookupUs = 50;
+constexpr double kMaxGrowthMiB = 24;
+constexpr double kMiB = 1024.0 * 1024.0;
+
+// "*" settles the matter before libproxy is asked; a list of loopback names keeps loopback
+// direct while the look-up runs in full, as it does on a user's machine.
+constexpr const char* kLookupOff = "*";
+constexpr const char* kLookupInFull = "127.0.0.1,localhost";
+
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 // ---- The baseline: what a caller would write with libcurl and nothing else. ----
 
@@ -90,149 +102,92 @@ std::string oursFetch(const std::string& url)
 // ---- Timing side by side. ----
 
 struct Comparison {
-    double oursSeconds = 0;  // per fetch, over all rounds
+    double oursSeconds = 0; // per fetch, over all rounds
     double bareSeconds = 0;
-    double medianRatio = 0;  // of per-round ours/bare
-    bool bodiesRight = true;
+    double medianRatio = 0; // of per-round ours/bare
+    bool bodiesRight = true; // a body of the wrong size would make the timing meaningless
 };
-
-// Seconds for `count` fetches; a body of the wrong size would make the timing meaningless.
-double timeFetches(const Fetch& fetch, const std::string& url, int count, std::size_t expected, bool& right)
-{
-    const Clock::time_point start = Clock::now();
-    for (int i = 0; i < count; ++i) {
-        if (fetch(url).size() != expected)
-            right = false;
-    }
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 Comparison compare(const std::string& url, std::size_t expected, int rounds, int perRound)
 {
     Comparison result;
+    const auto time = [&](Fetch fetch, int count) {
+        const Clock::time_point start = Clock::now();
+        for (int i = 0; i < count; ++i) {
+            if (fetch(url).size() != expected)
+                result.bodiesRight = false;
+        }
+        return secondsSince(start);
+    };
     // Warm both paths (lazy initialisation, first page faults) outside the timed rounds.
-    timeFetches(oursFetch, url, 2, expected, result.bodiesRight);
-    timeFetches(bareFetch, url, 2, expected, result.bodiesRight);
-
+    time(oursFetch, 2);
+    time(bareFetch, 2);
     std::vector<double> ratios;
-    double oursTotal = 0;
-    double bareTotal = 0;
     for (int round = 0; round < rounds; ++round) {
         double ours = 0;
         double bare = 0;
-        if (round % 2 == 0) {
-            ours = timeFetches(oursFetch, url, perRound, expected, result.bodiesRight);
-            bare = timeFetches(bareFetch, url, perRound, expected, result.bodiesRight);
-        } else {
-            bare = timeFetches(bareFetch, url, perRound, expected, result.bodiesRight);
-            ours = timeFetches(oursFetch, url, perRound, expected, result.bodiesRight);
-        }
+        for (const bool oursTurn : {round % 2 == 0, round % 2 != 0})
+            (oursTurn ? ours : bare) = time(oursTurn ? oursFetch : bareFetch, perRound);
         ratios.push_back(ours / bare);
-        oursTotal += ours;
-        bareTotal += bare;
+        result.oursSeconds += ours / (rounds * perRound);
+        result.bareSeconds += bare / (rounds * perRound);
     }
-    const double fetches = static_cast<double>(rounds) * perRound;
-    result.oursSeconds = oursTotal / fetches;
-    result.bareSeconds = bareTotal / fetches;
     result.medianRatio = bench::median(std::move(ratios));
     return result;
 }
 
-Row speedRow(std::string name, const Comparison& c, double maxRatio, const char* unitPattern, double unitScale)
+Row speedRow(std::string name, const Comparison& c, double maxRatio, const char* pattern)
 {
-    Row row;
-    row.name = std::move(name);
-    row.ours = format(unitPattern, c.oursSeconds * unitScale);
-    row.baseline = format(unitPattern, c.bareSeconds * unitScale);
-    row.ratio = format("%.3f", c.medianRatio);
-    row.target = format("<= %.2f", maxRatio);
-    row.pass = c.bodiesRight && c.medianRatio <= maxRatio;
-    if (!c.bodiesRight)
-        row.ratio += " (wrong body)";
-    return row;
+    return {std::move(name), format(pattern, c.oursSeconds * 1e3), format(pattern, c.bareSeconds * 1e3),
+        format("%.3f", c.medianRatio) + (c.bodiesRight ? "" : " (wrong body)"), format("<= %.2f", maxRatio),
+        c.bodiesRight && c.medianRatio <= maxRatio};
 }
 
-// ---- The proxy look-up on its own. ----
-
-// Loopback kept direct by a list rather than "*": the star settles the matter before libproxy is
-// asked, and the look-up is meant to run in full here, as it does on a user's machine.
-void keepLoopbackDirect()
+// One call takes microseconds, too little to time alone: each round times many. The first round
+// only sets libproxy up, as the program's first check does. The ratio is the look-up's share of
+// one fetch.
+Row lookupRow(const std::string& url, double fetchSeconds)
 {
-    ::setenv("no_proxy", "127.0.0.1,localhost", 1);
-    ::setenv("NO_PROXY", "127.0.0.1,localhost", 1);
-}
-
-struct LookupCost {
-    double secondsPerCall = 0; // median over rounds
+    constexpr int kRounds = 20;
+    constexpr int kPerRound = 500;
+    bench::setNoProxy(kLookupInFull);
     bool direct = true;
-};
-
-// One call takes microseconds, too little to time alone: each round times many.
-LookupCost lookupCost(const std::string& url, int rounds, int perRound)
-{
-    LookupCost cost;
     std::vector<double> perCall;
-    for (int round = 0; round < rounds; ++round) {
+    for (int round = -1; round < kRounds; ++round) {
         const Clock::time_point start = Clock::now();
-        for (int i = 0; i < perRound; ++i) {
+        for (int i = 0; i < kPerRound; ++i) {
             if (check::systemProxiesFor(url) != std::vector<check::ProxyEntry>{check::ProxyEntry()})
-                cost.direct = false;
+                direct = false;
         }
-        perCall.push_back(std::chrono::duration<double>(Clock::now() - start).count() / perRound);
+        if (round >= 0)
+            perCall.push_back(secondsSince(start) / kPerRound);
     }
-    cost.secondsPerCall = bench::median(std::move(perCall));
-    return cost;
-}
-
-Row lookupRow(std::string name, const LookupCost& cost, const Comparison& fetch)
-{
-    Row row;
-    row.name = std::move(name);
-    row.ours = format("%.1f us", cost.secondsPerCall * 1e6);
-    row.baseline = "none";
-    // Its share of one of our fetches.
-    row.ratio = format("%.3f", cost.secondsPerCall / fetch.oursSeconds);
-    row.target = "-";
-    row.pass = cost.direct;
-    if (!cost.direct)
-        row.ratio = "not direct";
-    return row;
+    bench::setNoProxy(kLookupOff);
+    const double seconds = bench::median(std::move(perCall));
+    return {"  proxy look-up, median/call", format("%.1f us", seconds * 1e6), "none",
+        direct ? format("%.3f", seconds / fetchSeconds) : "not direct", format("<= %.0f us", kMaxLookupUs),
+        direct && seconds * 1e6 <= kMaxLookupUs};
 }
 
 // ---- Memory on bodies past the cap. ----
 
-// Peak resident set in KiB: VmHWM, which clear_refs can reset, else ru_maxrss.
-long peakResidentKiB()
-{
-    const long peak = bench::statusKiB("VmHWM");
-    if (peak >= 0)
-        return peak;
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-// Brings the peak down to the current resident set, so that growth is measured from here and
-// not from whatever the process touched before.
+// Brings the peak (VmHWM) down to the current resident set, so that growth is measured from
+// here and not from whatever the process touched before.
 bool resetPeakResident()
 {
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-    clear.flush();
-    return static_cast<bool>(clear);
+    return static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5" << std::flush);
 }
 
 struct MemoryOutcome {
     bool ran = false;
     bool peakReset = false;
-    bool patternRight = false;
+    bool bytesRight = false;
     std::size_t bodySize = 0;
-    long beforeKiB = 0;
-    long afterKiB = 0;
+    long growthKiB = 0;
 };
 
-// Runs in a forked child so that the peak starts clean whatever ran before. The server stays
-// in the parent and keeps serving; the child only speaks to it over loopback.
+// In a forked child, so that the peak starts clean whatever ran before. The server stays in the
+// parent and keeps serving; the child only speaks to it over loopback.
 MemoryOutcome measureInChild(const std::string& url)
 {
     MemoryOutcome outcome;
@@ -240,69 +195,47 @@ MemoryOutcome measureInChild(const std::string& url)
     if (::pipe2(fds, O_CLOEXEC) != 0)
         return outcome;
     std::fflush(stdout);
-    std::fflush(stderr);
     const pid_t pid = ::fork();
-    if (pid < 0) {
-        ::close(fds[0]);
-        ::close(fds[1]);
-        return outcome;
-    }
     if (pid == 0) {
-        ::close(fds[0]);
-        MemoryOutcome child;
-        child.ran = true;
-        child.peakReset = resetPeakResident();
-        child.beforeKiB = peakResidentKiB();
-        {
-            const std::string body = check::FetchPage(url);
-            child.afterKiB = peakResidentKiB();
-            child.bodySize = body.size();
-            child.patternRight = true;
-            for (std::size_t i = 0; i < body.size(); i += 4093)
-                child.patternRight = child.patternRight && body[i] == static_cast<char>('a' + i % 26);
-        }
+        MemoryOutcome child{.peakReset = resetPeakResident(), .bytesRight = true};
+        const long before = bench::statusKiB("VmHWM");
+        const std::string body = check::FetchPage(url);
+        child.growthKiB = bench::statusKiB("VmHWM") - before;
+        child.ran = before >= 0;
+        child.bodySize = body.size();
+        for (std::size_t i = 0; i < body.size(); i += 4093)
+            child.bytesRight = child.bytesRight && body[i] == static_cast<char>('a' + i % 26);
         [[maybe_unused]] const ssize_t n = ::write(fds[1], &child, sizeof child);
         // No destructors and no atexit: the server object belongs to the parent.
         ::_exit(0);
     }
     ::close(fds[1]);
-    const ssize_t n = ::read(fds[0], &outcome, sizeof outcome);
+    // A child that failed to fork or died early leaves the pipe empty.
+    if (::read(fds[0], &outcome, sizeof outcome) != static_cast<ssize_t>(sizeof outcome))
+        outcome = {};
     ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (n != static_cast<ssize_t>(sizeof outcome) || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        outcome = MemoryOutcome{};
+    if (pid > 0)
+        ::waitpid(pid, nullptr, 0);
     return outcome;
 }
 
-Row memoryRow(std::string name, const MemoryOutcome& m, double maxGrowthMiB)
+Row memoryRow(std::string name, const MemoryOutcome& m)
 {
-    Row row;
-    row.name = std::move(name);
-    row.target = format("<= %.0f MiB", maxGrowthMiB);
-    if (!m.ran) {
-        row.ours = "no result";
-        return row;
-    }
-    const double growth = static_cast<double>(m.afterKiB - m.beforeKiB) / 1024.0;
-    row.ours = format("%.1f MiB", growth);
-    // The body itself is the floor: no fetcher can return 16 MiB in less.
-    row.baseline = format("%.1f MiB body", static_cast<double>(check::kMaxBodyBytes) / kMiB);
-    row.ratio = "-";
+    const double growth = static_cast<double>(m.growthKiB) / 1024.0;
     const bool sizeRight = m.bodySize == check::kMaxBodyBytes;
-    if (!sizeRight)
-        row.ratio = "got " + std::to_string(m.bodySize) + " bytes";
-    else if (!m.patternRight)
-        row.ratio = "wrong bytes";
-    row.pass = sizeRight && m.patternRight && growth <= maxGrowthMiB;
-    return row;
+    // The body itself is the floor: no fetcher can return 16 MiB in less.
+    return {std::move(name), m.ran ? format("%.1f MiB", growth) : "no result",
+        format("%.1f MiB body", static_cast<double>(check::kMaxBodyBytes) / kMiB),
+        !sizeRight ? "got " + std::to_string(m.bodySize) + " bytes" : m.bytesRight ? "-" : "wrong bytes",
+        format("<= %.0f MiB", kMaxGrowthMiB), m.ran && sizeRight && m.bytesRight && growth <= kMaxGrowthMiB};
 }
 
 } // namespace
 
 int main()
 {
-    keepLoopbackDirect();
+    // The memory figures are a whole check's, look-up included.
+    bench::setNoProxy(kLookupInFull);
     if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
         std::fprintf(stderr, "check_bench: libcurl does not initialise\n");
         return 1;
@@ -317,26 +250,28 @@ int main()
         const MemoryOutcome huge = measureInChild(server.url("/bytes/1073741824"));
         const MemoryOutcome endless = measureInChild(server.url("/endless"));
         peakReset = huge.peakReset && endless.peakReset;
-        rows.push_back(memoryRow("peak RSS growth, 1 GiB body", huge, 24));
-        rows.push_back(memoryRow("peak RSS growth, endless body", endless, 24));
+        rows.push_back(memoryRow("peak RSS growth, 1 GiB body", huge));
+        rows.push_back(memoryRow("peak RSS growth, endless body", endless));
 
         // A fixed mmap threshold puts every large buffer on fresh pages and gives them back on
         // free. Left dynamic, glibc keeps freed pages in the heap, and a fetch that follows the
         // other contender reuses them: the 16 MiB timings then follow the order, not the code.
         // Only now, so that the memory figures above come from the allocator's defaults.
         mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+        bench::setNoProxy(kLookupOff);
 
-        const Comparison small = compare(server.url("/bytes/2048"), 2048, 20, 100);
-        rows.push_back(speedRow("2 KiB page x2000, per fetch", small, 1.25, "%.3f ms", 1e3));
-        rows.push_back(lookupRow("  proxy look-up, median/call", lookupCost(server.url("/bytes/2048"), 20, 500), small));
+        const std::string page = server.url("/bytes/2048");
+        const Comparison small = compare(page, 2048, 20, 100);
+        rows.push_back(speedRow("2 KiB page x2000, per fetch", small, kMaxSmallRatio, "%.3f ms"));
+        rows.push_back(lookupRow(page, small.oursSeconds));
 
         const std::size_t large = std::size_t{16} << 20;
         const Comparison big = compare(server.url("/bytes/" + std::to_string(large)), large, 15, 2);
-        rows.push_back(speedRow("16 MiB body x30, per fetch", big, 1.25, "%.1f ms", 1e3));
+        rows.push_back(speedRow("16 MiB body x30, per fetch", big, kMaxLargeRatio, "%.1f ms"));
     }
     curl_global_cleanup();
 
-    bench::printTable(rows, {.name = 30, .ours = 14, .baseline = 16, .ratio = 8, .target = 11, .rule = 100});
+    bench::printTable(rows);
     if (!peakReset)
         std::printf("note: the peak could not be reset; memory growth is over the inherited peak\n");
     return bench::allPass(rows) ? 0 : 1;

@@ -1,6 +1,7 @@
 #include "bench_support.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <fstream>
 
@@ -22,18 +23,24 @@ double median(std::vector<double> values)
     return values.size() % 2 != 0 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
-void printTable(const std::vector<Row>& rows, const TableWidths& widths, std::FILE* out)
+void printTable(const std::vector<Row>& rows, std::FILE* out)
 {
-    const auto line = [&](const char* name, const char* ours, const char* baseline, const char* ratio,
-                          const char* target, const char* result) {
-        std::fprintf(out, "%-*s | %*s | %*s | %*s | %*s | %s\n", widths.name, name, widths.ours, ours,
-            widths.baseline, baseline, widths.ratio, ratio, widths.target, target, result);
-    };
-    line("name", "ours", "baseline", "ratio", "target", "result");
-    std::fprintf(out, "%s\n", std::string(static_cast<std::size_t>(std::max(widths.rule, 0)), '-').c_str());
-    for (const Row& row : rows) {
-        line(row.name.c_str(), row.ours.c_str(), row.baseline.c_str(), row.ratio.c_str(), row.target.c_str(),
-            row.pass ? "pass" : "FAIL");
+    using Cells = std::array<std::string, 5>;
+    std::vector<Cells> table{{"name", "ours", "baseline", "ratio", "target"}};
+    for (const Row& row : rows)
+        table.push_back({row.name, row.ours, row.baseline, row.ratio, row.target});
+    std::array<int, 5> widths{};
+    for (const Cells& cells : table) {
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            widths[i] = std::max(widths[i], static_cast<int>(cells[i].size()));
+    }
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const Cells& c = table[i];
+        const int length = std::fprintf(out, "%-*s | %*s | %*s | %*s | %*s | %s\n", widths[0], c[0].c_str(),
+            widths[1], c[1].c_str(), widths[2], c[2].c_str(), widths[3], c[3].c_str(), widths[4], c[4].c_str(),
+            i == 0 ? "result" : rows[i - 1].pass ? "pass" : "FAIL");
+        if (i == 0)
+            std::fprintf(out, "%s\n", std::string(static_cast<std::size_t>(std::max(length - 1, 0)), '-').c_str());
     }
     std::fflush(out);
 }
@@ -55,10 +62,10 @@ long statusKiB(const char* field)
     return -1;
 }
 
-void bypassProxies()
+void setNoProxy(const char* hosts)
 {
-    ::setenv("no_proxy", "*", 1);
-    ::setenv("NO_PROXY", "*", 1);
+    ::setenv("no_proxy", hosts, 1);
+    ::setenv("NO_PROXY", hosts, 1);
 }
 
 } // namespace bench

@@ -18,23 +18,15 @@ struct Row {
     bool pass = false;
 };
 
-// Each program keeps its own widths, so that its table reads as it always has.
-struct TableWidths {
-    int name;
-    int ours;
-    int baseline;
-    int ratio;
-    int target;
-    int rule; // the dashes under the header
-};
-
 // One figure through a printf pattern with a single double, e.g. "%.1f ms".
 std::string format(const char* pattern, double value);
 
 // The middle value, or the mean of the middle two; 0 for no values.
 double median(std::vector<double> values);
 
-void printTable(const std::vector<Row>& rows, const TableWidths& widths, std::FILE* out = stdout);
+// Each column as wide as its widest cell, the names to the left and the figures to the right,
+// so that a longer figure never pushes its row out of line.
+void printTable(const std::vector<Row>& rows, std::FILE* out = stdout);
 
 bool allPass(const std::vector<Row>& rows);
 
@@ -42,7 +34,8 @@ bool allPass(const std::vector<Row>& rows);
 // file or the field is missing.
 long statusKiB(const char* field);
 
-// Before any libcurl use: a proxy configured on the machine must never see loopback traffic.
-void bypassProxies();
+// Sets no_proxy and NO_PROXY alike: "*" keeps a proxy configured on the machine from ever seeing
+// loopback traffic.
+void setNoProxy(const char* hosts);
 
 } // namespace bench
