@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 // Every text a check shows, sends or writes, kept together so they stay consistent.
@@ -13,13 +14,23 @@ inline constexpr std::string_view kStatusClose = ")";
 inline constexpr std::string_view kCaptionDown = "[Site Down]";
 inline constexpr std::string_view kCaptionUp = "[Site OK]";
 
-// `.example` is reserved, so the agent's home page never points at anyone's real site.
-inline constexpr std::string_view kAgentName = "Sentrilo [http://www.yondrel.example/]";
+// The program's name to the desktop: its executable, desktop entry, icon, notifications and
+// state folder.
+inline constexpr std::string_view kProgramId = "sentrilo";
+
+// `.example` is reserved, so neither the agent's home page nor the sponsor's links ever point
+// at anyone's real site.
+inline constexpr std::string_view kSponsorHost = "www.yondrel.example";
+
+// The short product name and, in brackets, the home page: the sponsor's.
+inline std::string agentName()
+{
+    return "Sentrilo [http://" + std::string(kSponsorHost) + "/]";
+}
 
 inline constexpr std::string_view kLogFileName = "snlog.html";
 inline constexpr std::string_view kLogLineBreak = "<BR>";
 // Where the log goes when the program's own folder cannot keep it: the XDG state folder.
 inline constexpr std::string_view kStateHomeInHome = "/.local/state";
-inline constexpr std::string_view kStateFolderName = "sentrilo";
 
 } // namespace check::texts

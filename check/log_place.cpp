@@ -49,7 +49,7 @@ std::string stateFolder(const char* xdgStateHome, const char* home)
         return {};
     }
     folder += '/';
-    folder += texts::kStateFolderName;
+    folder += texts::kProgramId;
     return folder;
 }
 

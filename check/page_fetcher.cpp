@@ -13,7 +13,7 @@ std::string FetchPage(const std::string& url, const InternetLimits& limits)
 {
     std::string result;
     try {
-        SessionHandle session = internetOpen(texts::kAgentName, limits);
+        SessionHandle session = internetOpen(texts::agentName(), limits);
         RequestHandle request = internetOpenUrl(session.get(), browserUrl(url));
         std::array<char, kReadBufferSize> buffer;
         for (;;) {

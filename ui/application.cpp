@@ -1,6 +1,7 @@
 #include "application.h"
 
 #include "program_icon.h"
+#include "ui_texts.h"
 
 #include <QApplication>
 
@@ -8,10 +9,10 @@ namespace ui {
 
 void setupApplication()
 {
-    QApplication::setApplicationName(QStringLiteral("sentrilo"));
+    QApplication::setApplicationName(texts::kProgramId);
     // No display name: Qt would append it to every title, and titles must read exactly as
     // they are set ("[Site OK]" in the taskbar, not "[Site OK] — Vorn Sentrilo").
-    QApplication::setDesktopFileName(QStringLiteral("sentrilo"));
+    QApplication::setDesktopFileName(texts::kProgramId);
     QApplication::setWindowIcon(programIcon());
 }
 

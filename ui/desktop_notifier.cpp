@@ -60,8 +60,8 @@ void DesktopNotifier::notify(const QString& summary, const QString& body)
 void DesktopNotifier::send(const QString& summary, const QString& body)
 {
     QDBusMessage message = call(QStringLiteral("Notify"));
-    const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("sentrilo")}};
-    message << QString(texts::kProductTitle) << lastId_ << QStringLiteral("sentrilo") << summary
+    const QVariantMap hints{{QStringLiteral("desktop-entry"), QString(texts::kProgramId)}};
+    message << QString(texts::kProductTitle) << lastId_ << QString(texts::kProgramId) << summary
             << (markup_ == Markup::Html ? body.toHtmlEscaped() : body) << QStringList() << hints
             << qint32{-1};
     auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message), this);

@@ -252,7 +252,7 @@ void FMain::MLogView_Click()
 
 void FMain::Label2_Click()
 {
-    open_(texts::kSponsorHome, applicationFolder());
+    open_(texts::sponsorHome(), applicationFolder());
 }
 
 void FMain::MAbTol_Click()

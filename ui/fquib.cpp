@@ -27,7 +27,7 @@ FQuib::FQuib(Opener open, QString workingFolder, QWidget* parent)
 
 void FQuib::Command1_Click()
 {
-    open_(texts::kSponsorReferral, workingFolder_);
+    open_(texts::sponsorReferral(), workingFolder_);
 }
 
 } // namespace ui

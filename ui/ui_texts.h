@@ -23,10 +23,10 @@ inline constexpr QLatin1String kMenuAbout("About");
 inline constexpr QLatin1String kMenuAboutProgram("About the Sentrilo");
 inline constexpr QLatin1String kMenuAboutSponsor("About Yondrel");
 
-// `.example` is reserved, so the sponsor links never lead to anyone's real site.
-inline constexpr QLatin1String kSponsorHost("www.yondrel.example");
-inline constexpr QLatin1String kSponsorHome("http://www.yondrel.example/");
-inline constexpr QLatin1String kSponsorReferral("http://www.yondrel.example/?tolvan");
+inline constexpr QLatin1String kProgramId(check::texts::kProgramId.data(), check::texts::kProgramId.size());
+
+inline constexpr QLatin1String kSponsorHost(check::texts::kSponsorHost.data(), check::texts::kSponsorHost.size());
+inline constexpr QLatin1String kSponsorReferralQuery("?tolvan");
 inline constexpr QLatin1String kBannerOpen("Play free online games at ");
 inline constexpr QLatin1String kBannerClose("  Click Here!");
 
@@ -42,6 +42,16 @@ inline constexpr QLatin1String kSponsorText(
 inline constexpr QLatin1String kMoreInformation("More Information");
 
 // The texts made of several parts.
+inline QString sponsorHome()
+{
+    return QLatin1String("http://") + kSponsorHost + u'/';
+}
+
+inline QString sponsorReferral()
+{
+    return sponsorHome() + kSponsorReferralQuery;
+}
+
 inline QString bannerText()
 {
     return kBannerOpen + QString(kSponsorHost) + kBannerClose;

@@ -74,7 +74,7 @@ std::size_t appendTo(char* data, std::size_t size, std::size_t count, void* body
 std::string bareFetch(const std::string& url)
 {
     const check::InternetLimits limits;
-    const std::string agent(check::texts::kAgentName);
+    const std::string agent = check::texts::agentName();
     std::string body;
     CURL* easy = curl_easy_init();
     if (easy == nullptr)

@@ -52,7 +52,7 @@ TEST(Internet, ReadsHonourTheCountAskedForAndEndWithZero)
 TEST(Internet, SendsTheAgentNameAndNoCustomHeaders)
 {
     LoopbackServer server;
-    SessionHandle session = internetOpen(texts::kAgentName);
+    SessionHandle session = internetOpen(texts::agentName());
     RequestHandle request = internetOpenUrl(session.get(), server.url("/page"));
     ASSERT_NE(request, nullptr);
     const std::string head = server.lastRequestHead();
