@@ -7,13 +7,17 @@
 #include "loopback_server.h"
 #include "notification_standin.h"
 #include "page_fetcher.h"
+#include "watcher_standin.h"
 #include "window_test_support.h"
 #include "x11_probe.h"
 
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingReply>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,6 +30,7 @@
 #include <cstdlib>
 #include <memory>
 #include <thread>
+#include <tuple>
 
 using ui::FMain;
 using namespace std::chrono_literals;
@@ -53,6 +58,79 @@ xcb_window_t xid(const QWidget* window)
     return static_cast<xcb_window_t>(window->winId());
 }
 
+// The topmost of the windows the window manager stacks (_NET_CLIENT_LIST_STACKING runs from
+// bottom to top).
+xcb_window_t topOfStack(xcb_connection_t* connection)
+{
+    const auto free = [](void* reply) { std::free(reply); };
+    const char name[] = "_NET_CLIENT_LIST_STACKING";
+    const std::unique_ptr<xcb_intern_atom_reply_t, decltype(free)> atom(
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, sizeof name - 1, name), nullptr), free);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    const std::unique_ptr<xcb_get_property_reply_t, decltype(free)> list(xcb_get_property_reply(connection,
+        xcb_get_property(connection, 0, root, atom ? atom->atom : 0, XCB_ATOM_WINDOW, 0, 1024), nullptr), free);
+    const int count = list ? xcb_get_property_value_length(list.get()) / 4 : 0;
+    return count > 0 ? static_cast<const xcb_window_t*>(xcb_get_property_value(list.get()))[count - 1] : 0;
+}
+
+// What a panel reads of a status indicator: its tooltip's title, and its picture (a name or
+// the pixels) as one value to tell pictures apart.
+struct IndicatorView {
+    QString toolTip;
+    QByteArray picture;
+};
+
+// Calls over the session bus. The indicator answers on the window's thread, so that thread goes
+// on handling events until the answer is in.
+QDBusMessage callBus(const QString& service, const QString& path, const QString& interface, const QString& method,
+    const QVariantList& arguments)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
+    message.setArguments(arguments);
+    QDBusPendingCall call = QDBusConnection::sessionBus().asyncCall(message);
+    if (QThread::currentThread() == qApp->thread())
+        (void)QTest::qWaitFor([&] { return call.isFinished(); }, 10'000); // an unanswered call reads as an error
+    else
+        call.waitForFinished();
+    return call.reply();
+}
+
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString kItem = QStringLiteral("org.kde.StatusNotifierItem");
+
+QDBusMessage callIndicator(const QString& service, const QString& method, const QVariantList& arguments)
+{
+    return callBus(service, QStringLiteral("/StatusNotifierItem"), method == QLatin1String("GetAll") ? kProperties : kItem,
+        method, arguments);
+}
+
+IndicatorView viewIndicator(const QString& service)
+{
+    const QDBusPendingReply<QVariantMap> reply = callIndicator(service, QStringLiteral("GetAll"), {kItem});
+    if (!reply.isValid())
+        return {};
+    const QVariantMap properties = reply.value();
+    IndicatorView view;
+    const auto tip = properties.value(QStringLiteral("ToolTip")).value<QDBusArgument>();
+    tip.beginStructure();
+    tip.asVariant(); // its icon's name
+    tip.asVariant(); // and pixels
+    view.toolTip = tip.asVariant().toString();
+    view.picture = properties.value(QStringLiteral("IconName")).toString().toUtf8();
+    const auto pixmaps = properties.value(QStringLiteral("IconPixmap")).value<QDBusArgument>();
+    pixmaps.beginArray();
+    while (!pixmaps.atEnd()) {
+        int width = 0;
+        int height = 0;
+        QByteArray pixels;
+        pixmaps.beginStructure();
+        pixmaps >> width >> height >> pixels;
+        pixmaps.endStructure();
+        view.picture += pixels;
+    }
+    return view;
+}
+
 } // namespace
 
 class DesktopFMainTest : public QObject {
@@ -70,6 +148,8 @@ private Q_SLOTS:
     void theWindowStaysAliveDuringACheck();
     void aTickDueDuringACheckRunsAfterIt();
     void screenReadersHearEachNewStatus();
+    void theIndicatorFollowsTheWatch();
+    void aBoxChosenAgainComesOnTop();
     // Run on its own, in a session without a bus (see CMakeLists.txt).
     void withoutABusTheCheckStillLogs();
 
@@ -84,6 +164,7 @@ private:
     std::unique_ptr<X11Probe> probe;
     std::unique_ptr<DisplayPeer> peer;
     NotificationStandIn notifications;
+    WatcherStandIn watcher;
     bool haveBus = false;
 
     std::unique_ptr<QTemporaryDir> folder;
@@ -98,8 +179,10 @@ void DesktopFMainTest::initTestCase()
     probe = std::make_unique<X11Probe>();
     peer = std::make_unique<DisplayPeer>();
     haveBus = QDBusConnection::sessionBus().isConnected();
-    if (haveBus)
+    if (haveBus) {
         QVERIFY(notifications.start());
+        QVERIFY(watcher.start());
+    }
 }
 
 void DesktopFMainTest::init()
@@ -350,6 +433,84 @@ void DesktopFMainTest::screenReadersHearEachNewStatus()
     QAccessible::installUpdateHandler(bridge);
     QCOMPARE(announced, (QStringList{QStringLiteral("Status: Connecting..."), child<QLabel>("lStatus")->text()}));
     QVERIFY(announced.last().startsWith(QStringLiteral("Status: SITE DOWN (")));
+}
+
+void DesktopFMainTest::theIndicatorFollowsTheWatch()
+{
+    if (!haveBus)
+        QSKIP("a panel reads the indicator over the session bus");
+    QTRY_VERIFY2(watcher.items().isEmpty(), "an indicator before Start");
+    // The window asked the watcher when it was made; its answer is in once a later one is.
+    const QString watcherName = QStringLiteral("org.kde.StatusNotifierWatcher");
+    const QDBusPendingReply<QDBusVariant> later = callBus(watcherName, QStringLiteral("/StatusNotifierWatcher"),
+        kProperties, QStringLiteral("Get"), {watcherName, QStringLiteral("ProtocolVersion")});
+    QVERIFY(later.isValid());
+
+    std::string body;
+    IndicatorView during;
+    fetch = [&](const std::string&) {
+        // The indicator tells the watcher of itself without waiting for it.
+        for (int i = 0; i < 1000 && watcher.items().isEmpty(); ++i)
+            std::this_thread::sleep_for(10ms);
+        during = viewIndicator(watcher.items().value(0));
+        return body;
+    };
+    const QString title = QStringLiteral("Vorn Sentrilo\n");
+    std::map<std::string, QByteArray> pictures;
+    // A mark shows one picture each time, and no other mark shows it.
+    const auto shows = [&](const std::string& mark, const QByteArray& picture) {
+        const auto [known, added] = pictures.try_emplace(mark, picture);
+        const bool shared = std::any_of(pictures.begin(), pictures.end(),
+            [&](const auto& other) { return other.first != mark && other.second == picture; });
+        return !picture.isEmpty() && known->second == picture && !shared;
+    };
+    typeUrl(QStringLiteral("http://127.0.0.1:9/"));
+    const struct {
+        const char* body;
+        const char* markDuring;
+        const char* markAfter;
+    } checks[] = {{"", "none", "down"}, {"x", "down", "up"}, {"", "up", "down"}};
+    for (const auto& row : checks) {
+        body = row.body;
+        if (child<QPushButton>("BMode")->text() == QLatin1String("Start"))
+            QTest::mouseClick(child<QPushButton>("BMode"), Qt::LeftButton);
+        else
+            window->PollServer();
+        QCOMPARE(during.toolTip, title + QStringLiteral("Status: Connecting..."));
+        QVERIFY2(shows(row.markDuring, during.picture), row.markDuring);
+        QCOMPARE(watcher.items().size(), 1);
+        const IndicatorView after = viewIndicator(watcher.items().value(0));
+        QCOMPARE(after.toolTip, title + child<QLabel>("lStatus")->text());
+        QVERIFY2(shows(row.markAfter, after.picture), row.markAfter);
+    }
+
+    // A click on it brings the window back; Stop takes it away.
+    minimize(window.get());
+    callIndicator(watcher.items().value(0), QStringLiteral("Activate"), {0, 0});
+    QTRY_VERIFY(!probe->iconic(xid(window.get())));
+    QTRY_COMPARE(probe->activeWindow(), xid(window.get()));
+    QTest::mouseClick(child<QPushButton>("BMode"), Qt::LeftButton);
+    QTRY_VERIFY(watcher.items().isEmpty());
+}
+
+void DesktopFMainTest::aBoxChosenAgainComesOnTop()
+{
+    const struct {
+        const char* menu;
+        const char* box;
+        const char* otherMenu;
+        const char* otherBox;
+    } rows[] = {{"MAbTol", "FAbout", "MQuib", "FQuib"}, {"MQuib", "FQuib", "MAbTol", "FAbout"}};
+    for (const auto& row : rows) {
+        trigger(row.menu);
+        trigger(row.otherMenu);
+        QWidget* box = topLevel(row.box);
+        QWidget* other = topLevel(row.otherBox);
+        QVERIFY(QTest::qWaitForWindowExposed(box) && QTest::qWaitForWindowExposed(other));
+        QTRY_COMPARE(topOfStack(probe->connection()), xid(other));
+        trigger(row.menu);
+        QTRY_COMPARE(topOfStack(probe->connection()), xid(box));
+    }
 }
 
 void DesktopFMainTest::withoutABusTheCheckStillLogs()
