@@ -29,8 +29,11 @@ bool unanswered(const QDBusError& error)
 StatusIndicator::StatusIndicator(QObject* parent) : QObject(parent)
 {
     // Asked now, one message without a wait, so that the first Start already knows and the
-    // icon can stand beside the first check.
-    ask();
+    // icon can stand beside the first check. Only where the session names its bus: the window
+    // has connected to it already then, while looking for a bus elsewhere would slow start-up;
+    // there the first Start asks.
+    if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"))
+        ask();
 }
 
 StatusIndicator::~StatusIndicator() = default;
