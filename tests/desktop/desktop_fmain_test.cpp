@@ -25,12 +25,13 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <thread>
-#include <tuple>
 
 using ui::FMain;
 using namespace std::chrono_literals;
@@ -62,13 +63,13 @@ xcb_window_t xid(const QWidget* window)
 // bottom to top).
 xcb_window_t topOfStack(xcb_connection_t* connection)
 {
-    const auto free = [](void* reply) { std::free(reply); };
+    const auto release = [](void* reply) { std::free(reply); };
     const char name[] = "_NET_CLIENT_LIST_STACKING";
-    const std::unique_ptr<xcb_intern_atom_reply_t, decltype(free)> atom(
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, sizeof name - 1, name), nullptr), free);
+    const std::unique_ptr<xcb_intern_atom_reply_t, decltype(release)> atom(
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, sizeof name - 1, name), nullptr), release);
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
-    const std::unique_ptr<xcb_get_property_reply_t, decltype(free)> list(xcb_get_property_reply(connection,
-        xcb_get_property(connection, 0, root, atom ? atom->atom : 0, XCB_ATOM_WINDOW, 0, 1024), nullptr), free);
+    const std::unique_ptr<xcb_get_property_reply_t, decltype(release)> list(xcb_get_property_reply(connection,
+        xcb_get_property(connection, 0, root, atom ? atom->atom : 0, XCB_ATOM_WINDOW, 0, 1024), nullptr), release);
     const int count = list ? xcb_get_property_value_length(list.get()) / 4 : 0;
     return count > 0 ? static_cast<const xcb_window_t*>(xcb_get_property_value(list.get()))[count - 1] : 0;
 }
@@ -97,16 +98,12 @@ QDBusMessage callBus(const QString& service, const QString& path, const QString&
 
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString kItem = QStringLiteral("org.kde.StatusNotifierItem");
-
-QDBusMessage callIndicator(const QString& service, const QString& method, const QVariantList& arguments)
-{
-    return callBus(service, QStringLiteral("/StatusNotifierItem"), method == QLatin1String("GetAll") ? kProperties : kItem,
-        method, arguments);
-}
+const QString kItemPath = QStringLiteral("/StatusNotifierItem");
 
 IndicatorView viewIndicator(const QString& service)
 {
-    const QDBusPendingReply<QVariantMap> reply = callIndicator(service, QStringLiteral("GetAll"), {kItem});
+    const QDBusPendingReply<QVariantMap> reply =
+        callBus(service, kItemPath, kProperties, QStringLiteral("GetAll"), {kItem});
     if (!reply.isValid())
         return {};
     const QVariantMap properties = reply.value();
@@ -486,7 +483,7 @@ void DesktopFMainTest::theIndicatorFollowsTheWatch()
 
     // A click on it brings the window back; Stop takes it away.
     minimize(window.get());
-    callIndicator(watcher.items().value(0), QStringLiteral("Activate"), {0, 0});
+    callBus(watcher.items().value(0), kItemPath, kItem, QStringLiteral("Activate"), {0, 0});
     QTRY_VERIFY(!probe->iconic(xid(window.get())));
     QTRY_COMPARE(probe->activeWindow(), xid(window.get()));
     QTest::mouseClick(child<QPushButton>("BMode"), Qt::LeftButton);

@@ -68,8 +68,8 @@ check_tree() { # check_tree ROOT: what every installed tree must hold
     check "16x16 icon" xpm_is "$root/share/icons/hicolor/16x16/apps/sentrilo.xpm" 16
     for size in 16 22 24 32; do
         for mark in up down; do
-            check "$mark mark at $size" identify_is "$root/share/icons/hicolor/${size}x$size/status/sentrilo-$mark.png" \
-                "PNG $size $size"
+            icon=$root/share/icons/hicolor/${size}x$size/status/sentrilo-$mark.png
+            check "$mark mark at $size" identify_is "$icon" "PNG $size $size"
         done
     done
 }
