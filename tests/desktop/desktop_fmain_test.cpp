@@ -103,8 +103,8 @@ class WatcherStandIn : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
     // Qt reads them through an interface that learns them from introspection.
-    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
-    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered MEMBER host_ CONSTANT)
+    Q_PROPERTY(int ProtocolVersion MEMBER version_ CONSTANT)
 
 public:
     ~WatcherStandIn() override
@@ -127,8 +127,6 @@ public:
         const QMutexLocker lock(&mutex_);
         return QDBusConnection::sessionBus().interface()->isServiceRegistered(item_) ? item_ : QString();
     }
-    bool hostRegistered() const { return true; }
-    int protocolVersion() const { return 0; }
 
 public Q_SLOTS:
     void RegisterStatusNotifierItem(const QString& service)
@@ -138,6 +136,8 @@ public Q_SLOTS:
     }
 
 private:
+    bool host_ = true;
+    int version_ = 0;
     QThread thread_;
     mutable QMutex mutex_;
     QString item_;
@@ -507,21 +507,16 @@ void DesktopFMainTest::theIndicatorFollowsTheWatch()
 
 void DesktopFMainTest::aBoxChosenAgainComesOnTop()
 {
-    const struct {
-        const char* menu;
-        const char* box;
-        const char* otherMenu;
-        const char* otherBox;
-    } rows[] = {{"MAbTol", "FAbout", "MQuib", "FQuib"}, {"MQuib", "FQuib", "MAbTol", "FAbout"}};
-    for (const auto& row : rows) {
-        trigger(row.menu);
-        trigger(row.otherMenu);
-        QWidget* box = topLevel(row.box);
-        QWidget* other = topLevel(row.otherBox);
-        QVERIFY(QTest::qWaitForWindowExposed(box) && QTest::qWaitForWindowExposed(other));
-        QTRY_COMPARE(topOfStack(), xid(other));
-        trigger(row.menu);
-        QTRY_COMPARE(topOfStack(), xid(box));
+    const std::pair<const char*, const char*> boxes[] = {{"MAbTol", "FAbout"}, {"MQuib", "FQuib"}};
+    for (const int chosen : {0, 1}) {
+        const auto [menu, name] = boxes[chosen];
+        const auto [otherMenu, otherName] = boxes[1 - chosen];
+        trigger(menu);
+        trigger(otherMenu);
+        QVERIFY(QTest::qWaitForWindowExposed(topLevel(name)) && QTest::qWaitForWindowExposed(topLevel(otherName)));
+        QTRY_COMPARE(topOfStack(), xid(topLevel(otherName)));
+        trigger(menu);
+        QTRY_COMPARE(topOfStack(), xid(topLevel(name)));
     }
 }
 
