@@ -13,6 +13,7 @@
 #include "page_fetcher.h"
 #include "program_icon.h"
 #include "responsive_wait.h"
+#include "status_indicator.h"
 #include "status_label.h"
 #include "twips.h"
 #include "ui_texts.h"
@@ -57,6 +58,9 @@ FMain::FMain(Engine engine, QWidget* parent)
     setupMenus();
     setupTimer();
     notifier_ = new DesktopNotifier(this);
+    indicator_ = new StatusIndicator(this);
+    indicator_->setStatus(lStatus->text());
+    connect(indicator_, &StatusIndicator::activated, this, &FMain::showFromIndicator);
 }
 
 FMain::~FMain() = default;
@@ -182,8 +186,11 @@ void FMain::setupTimer()
 void FMain::PollServer()
 {
     checking_ = true;
+    indicator_->setBusy(true);
     cycle_.PollServer();
     checking_ = false;
+    indicator_->setVerdict(cycle_.siteUp() != 0 ? StatusIndicator::Verdict::Up : StatusIndicator::Verdict::Down);
+    indicator_->setBusy(false);
     // A close asked for during the check, once its record is written.
     if (closeAfterCheck_)
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
@@ -205,6 +212,7 @@ void FMain::BMode_Click()
         BMode->setText(texts::kStop);
         TUrl->setEnabled(false);
         setUrlBackground(UrlBackground::ButtonFace);
+        indicator_->setWatching(true);
         PollServer();
         // Armed only now, so the next check falls a whole interval after this one ended.
         Timer1->start();
@@ -213,6 +221,7 @@ void FMain::BMode_Click()
         TUrl->setEnabled(true);
         setUrlBackground(UrlBackground::White);
         Timer1->stop();
+        indicator_->setWatching(false);
     }
 }
 
@@ -269,6 +278,13 @@ void FMain::MQuib_Click()
     presentBox(quib_.get());
 }
 
+void FMain::showFromIndicator()
+{
+    if (isMinimized())
+        setState(check::WindowState::Normal);
+    bringToFront();
+}
+
 void FMain::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
@@ -299,6 +315,8 @@ void FMain::closeEvent(QCloseEvent* event)
         return;
     }
     Form_Unload();
+    // The indicator goes with the window: it never keeps the program alive on its own.
+    indicator_->setWatching(false);
     QMainWindow::closeEvent(event);
 }
 
@@ -359,6 +377,7 @@ std::string FMain::statusText() const
 void FMain::setStatusText(const std::string& text)
 {
     lStatus->setText(fromLocal(text));
+    indicator_->setStatus(lStatus->text());
 }
 
 check::WindowState FMain::state() const

@@ -23,6 +23,7 @@ class ClickLabel;
 class DesktopNotifier;
 class FAbout;
 class FQuib;
+class StatusIndicator;
 
 // The main window: the watched URL, the Start/Stop button, the status line, the sponsor
 // banner, the menus and the poll timer.
@@ -68,6 +69,8 @@ private:
     void Label2_Click();
     void MAbTol_Click();
     void MQuib_Click();
+    // A click on the status indicator: the window comes back as an alert brings it.
+    void showFromIndicator();
 
     // The URL box's background: the theme's at start-up, button face while watching, white
     // after a Stop.
@@ -112,6 +115,7 @@ private:
     QFrame* Line3 = nullptr;
     QTimer* Timer1 = nullptr;
     DesktopNotifier* notifier_ = nullptr;
+    StatusIndicator* indicator_ = nullptr;
 
     QMenu* MFile = nullptr;
     QAction* MExit = nullptr;

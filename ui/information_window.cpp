@@ -17,9 +17,13 @@ constexpr double kHeadingPoints = 8.25;
 
 void setupInformationWindow(QWidget* window, const QString& title, int widthTwips, int heightTwips)
 {
-    // A tool window is what keeps a box without an owner out of the taskbar.
-    window->setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+    // A plain window, kept out of the taskbar by presentBox. A tool window would be transient for
+    // the whole program, and a window manager that keeps such windows above the ones shown
+    // before them (KWin does) could never bring a box chosen again above the other box.
+    window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
         | Qt::WindowCloseButtonHint);
+    // The program lives as long as its main window, whatever box is still open.
+    window->setAttribute(Qt::WA_QuitOnClose, false);
     window->setWindowTitle(title);
     window->setWindowIcon(programIcon());
     window->setFixedSize(Twips::application().size(widthTwips, heightTwips));

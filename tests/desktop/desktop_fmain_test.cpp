@@ -17,16 +17,21 @@
 #include <QDBusPendingReply>
 #include <QDBusReply>
 #include <QDBusVariant>
+#include <QDBusConnectionInterface>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMutex>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -105,6 +110,91 @@ private:
     QDBusConnection bus_{QString()};
 };
 
+// The topmost of the windows the window manager stacks, as xprop reads it.
+xcb_window_t topOfStack()
+{
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")});
+    xprop.waitForFinished();
+    return QString::fromLatin1(xprop.readAllStandardOutput()).split(u' ').last().trimmed().toUInt(nullptr, 0);
+}
+
+// Runs `gdbus call` on the session bus with `arguments` and returns its answer in gdbus's words.
+// A status indicator answers on the window's thread, which handles events meanwhile.
+QString gdbusCall(const QStringList& arguments)
+{
+    QProcess gdbus;
+    gdbus.start(QStringLiteral("gdbus"), QStringList{QStringLiteral("call"), QStringLiteral("--session")} + arguments);
+    if (QThread::currentThread() == qApp->thread())
+        (void)QTest::qWaitFor([&] { return gdbus.state() == QProcess::NotRunning; }, 10'000);
+    gdbus.waitForFinished();
+    return QString::fromUtf8(gdbus.readAllStandardOutput());
+}
+
+// Calls the status indicator `item` as a panel does.
+QString callIndicator(const QString& item, const QStringList& call)
+{
+    return gdbusCall(QStringList{QStringLiteral("--dest"), item, QStringLiteral("--object-path"),
+                         QStringLiteral("/StatusNotifierItem"), QStringLiteral("--method")}
+        + call);
+}
+
+// The indicator's tooltip and picture as a panel reads them.
+std::pair<QString, QString> viewIndicator(const QString& item)
+{
+    const auto get = [&](const char* property) {
+        return callIndicator(item, {QStringLiteral("org.freedesktop.DBus.Properties.Get"),
+            QStringLiteral("org.kde.StatusNotifierItem"), QLatin1String(property)});
+    };
+    return {get("ToolTip"), get("IconPixmap")};
+}
+
+// A stand-in for the desktop's status notifier watcher, with a host registered. Qt's tray icon
+// asks it with blocking calls from the window's thread, so it answers from a thread of its own.
+class WatcherStandIn : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    // Qt reads them through an interface that learns them from introspection.
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered MEMBER host_ CONSTANT)
+    Q_PROPERTY(int ProtocolVersion MEMBER version_ CONSTANT)
+
+public:
+    ~WatcherStandIn() override
+    {
+        thread_.quit();
+        thread_.wait();
+    }
+    bool start()
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("watcher"));
+        moveToThread(&thread_);
+        thread_.start();
+        return bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"))
+            && bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
+                QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties);
+    }
+    // The bus name of the indicator registered last while it is on the bus, else empty.
+    QString item() const
+    {
+        const QMutexLocker lock(&mutex_);
+        return QDBusConnection::sessionBus().interface()->isServiceRegistered(item_) ? item_ : QString();
+    }
+
+public Q_SLOTS:
+    void RegisterStatusNotifierItem(const QString& service)
+    {
+        const QMutexLocker lock(&mutex_);
+        item_ = service;
+    }
+
+private:
+    bool host_ = true;
+    int version_ = 0;
+    QThread thread_;
+    mutable QMutex mutex_;
+    QString item_;
+};
+
 } // namespace
 
 class DesktopFMainTest : public QObject {
@@ -122,6 +212,8 @@ private Q_SLOTS:
     void theWindowStaysAliveDuringACheck();
     void aTickDueDuringACheckRunsAfterIt();
     void screenReadersHearEachNewStatus();
+    void theIndicatorFollowsTheWatch();
+    void aBoxChosenAgainComesOnTop();
     // Run on its own, in a session without a bus (see CMakeLists.txt).
     void withoutABusTheCheckStillLogs();
 
@@ -136,6 +228,7 @@ private:
     std::unique_ptr<X11Probe> probe;
     std::unique_ptr<DisplayPeer> peer;
     NotificationStandIn notifications;
+    WatcherStandIn watcher;
     bool haveBus = false;
 
     std::unique_ptr<QTemporaryDir> folder;
@@ -151,8 +244,10 @@ void DesktopFMainTest::initTestCase()
     probe = std::make_unique<X11Probe>();
     peer = std::make_unique<DisplayPeer>();
     haveBus = QDBusConnection::sessionBus().isConnected();
-    if (haveBus)
+    if (haveBus) {
         QVERIFY(notifications.start());
+        QVERIFY(watcher.start());
+    }
 }
 
 void DesktopFMainTest::init()
@@ -417,6 +512,79 @@ void DesktopFMainTest::screenReadersHearEachNewStatus()
     QTRY_COMPARE(reader.names.filter(QStringLiteral("Status: ")),
         (QStringList{QStringLiteral("Status: Connecting..."), status->text()}));
     QVERIFY(status->text().startsWith(QStringLiteral("Status: SITE DOWN (")));
+}
+
+void DesktopFMainTest::theIndicatorFollowsTheWatch()
+{
+    if (!haveBus)
+        QSKIP("a panel reads the indicator over the session bus");
+    QTRY_VERIFY2(watcher.item().isEmpty(), "an indicator before Start");
+    // The window asked the watcher when it was made; the answer is in once a later one is.
+    QVERIFY(gdbusCall(QStringLiteral("--dest org.kde.StatusNotifierWatcher --object-path /StatusNotifierWatcher "
+                                     "--method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher "
+                                     "ProtocolVersion")
+                .split(u' '))
+            .contains(u"<0>"));
+
+    std::string body;
+    std::pair<QString, QString> during;
+    fetch = [&](const std::string&) {
+        // The indicator tells the watcher of itself without waiting for it.
+        for (int i = 0; i < 1000 && watcher.item().isEmpty(); ++i)
+            std::this_thread::sleep_for(10ms);
+        during = viewIndicator(watcher.item());
+        return body;
+    };
+    std::map<std::string, QString> pictures;
+    // A mark shows one picture each time, and no other mark shows it.
+    const auto shows = [&](const std::string& mark, const QString& picture) {
+        const auto [known, added] = pictures.try_emplace(mark, picture);
+        return !picture.isEmpty() && known->second == picture && std::count_if(pictures.begin(), pictures.end(),
+            [&](const auto& other) { return other.second == picture; }) == 1;
+    };
+    const auto toolTip = [](const QString& status) { return QStringLiteral("'Vorn Sentrilo\\n") + status + u'\''; };
+    typeUrl(QStringLiteral("http://127.0.0.1:9/"));
+    const struct {
+        const char* body;
+        const char* markDuring;
+        const char* markAfter;
+    } checks[] = {{"", "none", "down"}, {"x", "down", "up"}, {"", "up", "down"}};
+    for (const auto& row : checks) {
+        body = row.body;
+        if (child<QPushButton>("BMode")->text() == QLatin1String("Start"))
+            QTest::mouseClick(child<QPushButton>("BMode"), Qt::LeftButton);
+        else
+            window->PollServer();
+        QVERIFY2(during.first.contains(toolTip(QStringLiteral("Status: Connecting..."))), qPrintable(during.first));
+        QVERIFY2(shows(row.markDuring, during.second), row.markDuring);
+        const auto [tip, picture] = viewIndicator(watcher.item());
+        QVERIFY2(tip.contains(toolTip(child<QLabel>("lStatus")->text())), qPrintable(tip));
+        QVERIFY2(shows(row.markAfter, picture), row.markAfter);
+    }
+
+    // A click on it brings the window back; Stop takes it away.
+    minimize(window.get());
+    callIndicator(watcher.item(), {QStringLiteral("org.kde.StatusNotifierItem.Activate"), QStringLiteral("0"),
+        QStringLiteral("0")});
+    QTRY_VERIFY(!probe->iconic(xid(window.get())));
+    QTRY_COMPARE(probe->activeWindow(), xid(window.get()));
+    QTest::mouseClick(child<QPushButton>("BMode"), Qt::LeftButton);
+    QTRY_VERIFY(watcher.item().isEmpty());
+}
+
+void DesktopFMainTest::aBoxChosenAgainComesOnTop()
+{
+    const std::pair<const char*, const char*> boxes[] = {{"MAbTol", "FAbout"}, {"MQuib", "FQuib"}};
+    for (const int chosen : {0, 1}) {
+        const auto [menu, name] = boxes[chosen];
+        const auto [otherMenu, otherName] = boxes[1 - chosen];
+        trigger(menu);
+        trigger(otherMenu);
+        QVERIFY(QTest::qWaitForWindowExposed(topLevel(name)) && QTest::qWaitForWindowExposed(topLevel(otherName)));
+        QTRY_COMPARE(topOfStack(), xid(topLevel(otherName)));
+        trigger(menu);
+        QTRY_COMPARE(topOfStack(), xid(topLevel(name)));
+    }
 }
 
 void DesktopFMainTest::withoutABusTheCheckStillLogs()

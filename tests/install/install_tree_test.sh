@@ -38,6 +38,7 @@ xpm_is() { # xpm_is FILE SIZE
     [ $# -eq 5 ] && [ "$1" = "$5" ] && [ "$2" = "$5" ] && [ "$3" -le 16 ] && [ "$4" = 1 ]
 }
 
+identify_is() { [ "$(identify -format '%m %w %h' "$1" 2>/dev/null)" = "$2" ]; }
 exec_line() { grep '^Exec=' "$1/share/applications/sentrilo.desktop"; }
 lacks() { ! grep -q "$2" "$1"; }
 in_manifest() { grep -qx "$1" "$build/install_manifest.txt"; }
@@ -65,6 +66,12 @@ check_tree() { # check_tree ROOT: what every installed tree must hold
     fi
     check "32x32 icon" xpm_is "$root/share/icons/hicolor/32x32/apps/sentrilo.xpm" 32
     check "16x16 icon" xpm_is "$root/share/icons/hicolor/16x16/apps/sentrilo.xpm" 16
+    for size in 16 22 24 32; do
+        for mark in up down; do
+            icon=$root/share/icons/hicolor/${size}x$size/status/sentrilo-$mark.png
+            check "$mark mark at $size" identify_is "$icon" "PNG $size $size"
+        done
+    done
 }
 
 # Plain prefix, as for `make install` into ~/.local.

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QIcon;
+class QSystemTrayIcon;
+
+namespace ui {
+
+// The verdict in the desktop's status area while watching: an icon that tells "no verdict
+// yet", up and down apart by its shape, and the status line as its tooltip.
+//
+// Qt's tray icon makes blocking calls on the session bus whenever it is shown (it asks the
+// status notifier watcher through an introspected interface, opens a connection of its own and
+// asks again). So whether the desktop shows such icons is first asked without blocking, and the
+// icon is made only once the bus has answered, and never while a check runs: a hung bus leaves
+// the checks untouched and simply shows nothing.
+class StatusIndicator : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(StatusIndicator)
+
+public:
+    enum class Verdict { None, Up, Down };
+
+    explicit StatusIndicator(QObject* parent = nullptr);
+    ~StatusIndicator() override;
+
+    // Shown from Start until Stop.
+    void setWatching(bool watching);
+    // While a check runs, nothing may wait on the bus, and an activation waits for its end.
+    void setBusy(bool busy);
+    void setStatus(const QString& statusLine);
+    void setVerdict(Verdict verdict);
+
+Q_SIGNALS:
+    // The user clicked the indicator.
+    void activated();
+
+private:
+    enum class Host { Unknown, Asking, Registered, Absent };
+
+    void ask();
+    void update();
+    QIcon verdictIcon() const;
+    QString toolTip() const;
+
+    Host host_ = Host::Unknown;
+    bool watching_ = false;
+    bool busy_ = false;
+    bool activationPending_ = false;
+    Verdict verdict_ = Verdict::None;
+    QString status_;
+    QSystemTrayIcon* icon_ = nullptr;
+};
+
+} // namespace ui
