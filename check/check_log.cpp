@@ -1,7 +1,7 @@
-#include "check_log.h"
+#include "check/check_log.h"
 
-#include "check_texts.h"
-#include "url_password.h"
+#include "check/check_texts.h"
+#include "check/url_password.h"
 
 #include <cerrno>
 #include <filesystem>

@@ -1,6 +1,6 @@
-#include "internet.h"
+#include "check/internet.h"
 
-#include "response_headers.h"
+#include "check/response_headers.h"
 
 #include <curl/curl.h>
 

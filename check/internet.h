@@ -4,7 +4,7 @@
 // body a piece at a time, close. A null handle stands for "none"; every operation accepts one
 // and fails quietly, so a caller can run the four steps without checking in between.
 
-#include "system_proxy.h"
+#include "check/system_proxy.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,7 +1,7 @@
-#include "log_place.h"
+#include "check/log_place.h"
 
-#include "check_log.h"
-#include "check_texts.h"
+#include "check/check_log.h"
+#include "check/check_texts.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,7 +1,7 @@
-#include "page_fetcher.h"
+#include "check/page_fetcher.h"
 
-#include "check_texts.h"
-#include "typed_url.h"
+#include "check/check_texts.h"
+#include "check/typed_url.h"
 
 #include <algorithm>
 #include <array>

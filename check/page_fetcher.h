@@ -1,6 +1,6 @@
 #pragma once
 
-#include "internet.h"
+#include "check/internet.h"
 
 #include <cstddef>
 #include <string>

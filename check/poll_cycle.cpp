@@ -1,9 +1,9 @@
-#include "poll_cycle.h"
+#include "check/poll_cycle.h"
 
-#include "check_log.h"
-#include "check_texts.h"
-#include "log_place.h"
-#include "url_password.h"
+#include "check/check_log.h"
+#include "check/check_texts.h"
+#include "check/log_place.h"
+#include "check/url_password.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "site_window.h"
-#include "timestamp.h"
+#include "check/site_window.h"
+#include "check/timestamp.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
-#include "response_headers.h"
+#include "check/response_headers.h"
 
-#include "ascii_text.h"
+#include "check/ascii_text.h"
 
 namespace check {
 

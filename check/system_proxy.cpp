@@ -1,6 +1,6 @@
-#include "system_proxy.h"
+#include "check/system_proxy.h"
 
-#include "ascii_text.h"
+#include "check/ascii_text.h"
 
 #include <proxy.h>
 

@@ -1,4 +1,4 @@
-#include "timestamp.h"
+#include "check/timestamp.h"
 
 #include <array>
 #include <ctime>

@@ -1,4 +1,4 @@
-#include "typed_url.h"
+#include "check/typed_url.h"
 
 namespace check {
 

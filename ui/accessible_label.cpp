@@ -1,4 +1,4 @@
-#include "accessible_label.h"
+#include "ui/accessible_label.h"
 
 namespace ui {
 

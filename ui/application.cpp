@@ -1,7 +1,7 @@
-#include "application.h"
+#include "ui/application.h"
 
-#include "program_icon.h"
-#include "ui_texts.h"
+#include "ui/program_icon.h"
+#include "ui/ui_texts.h"
 
 #include <QApplication>
 

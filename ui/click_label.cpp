@@ -1,6 +1,6 @@
-#include "click_label.h"
+#include "ui/click_label.h"
 
-#include "accessible_label.h"
+#include "ui/accessible_label.h"
 
 #include <QMouseEvent>
 

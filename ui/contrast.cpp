@@ -1,4 +1,4 @@
-#include "contrast.h"
+#include "ui/contrast.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "desktop_notifier.h"
+#include "ui/desktop_notifier.h"
 
-#include "ui_texts.h"
+#include "ui/ui_texts.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

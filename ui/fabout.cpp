@@ -1,7 +1,7 @@
-#include "fabout.h"
+#include "ui/fabout.h"
 
-#include "information_window.h"
-#include "ui_texts.h"
+#include "ui/information_window.h"
+#include "ui/ui_texts.h"
 
 #include <QLabel>
 

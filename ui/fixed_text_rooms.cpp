@@ -1,11 +1,11 @@
-#include "fixed_text_rooms.h"
+#include "ui/fixed_text_rooms.h"
 
-#include "check_texts.h"
-#include "layout.h"
-#include "local_text.h"
-#include "poll_cycle.h"
-#include "twips.h"
-#include "ui_texts.h"
+#include "check/check_texts.h"
+#include "check/poll_cycle.h"
+#include "ui/layout.h"
+#include "ui/local_text.h"
+#include "ui/twips.h"
+#include "ui/ui_texts.h"
 
 #include <QApplication>
 #include <QFontMetrics>

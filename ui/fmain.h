@@ -1,8 +1,8 @@
 #pragma once
 
-#include "poll_cycle.h"
-#include "shell_open.h"
-#include "site_window.h"
+#include "check/poll_cycle.h"
+#include "check/site_window.h"
+#include "ui/shell_open.h"
 
 #include <QMainWindow>
 

@@ -1,8 +1,8 @@
-#include "fquib.h"
+#include "ui/fquib.h"
 
-#include "information_window.h"
-#include "twips.h"
-#include "ui_texts.h"
+#include "ui/information_window.h"
+#include "ui/twips.h"
+#include "ui/ui_texts.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell_open.h"
+#include "ui/shell_open.h"
 
 #include <QDialog>
 #include <QString>

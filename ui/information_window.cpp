@@ -1,8 +1,8 @@
-#include "information_window.h"
+#include "ui/information_window.h"
 
-#include "program_icon.h"
-#include "taskbar_hints.h"
-#include "twips.h"
+#include "ui/program_icon.h"
+#include "ui/taskbar_hints.h"
+#include "ui/twips.h"
 
 #include <QLabel>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "layout.h"
+#include "ui/layout.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "local_text.h"
+#include "ui/local_text.h"
 
 #include <QByteArray>
 

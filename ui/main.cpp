@@ -1,6 +1,6 @@
-#include "application.h"
-#include "fmain.h"
-#include "platform_choice.h"
+#include "ui/application.h"
+#include "ui/fmain.h"
+#include "ui/platform_choice.h"
 
 #include <QApplication>
 

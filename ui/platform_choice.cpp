@@ -1,4 +1,4 @@
-#include "platform_choice.h"
+#include "ui/platform_choice.h"
 
 #include <QtGlobal>
 

@@ -1,4 +1,4 @@
-#include "responsive_wait.h"
+#include "ui/responsive_wait.h"
 
 #include <QEventLoop>
 #include <QThread>

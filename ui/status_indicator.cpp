@@ -1,7 +1,7 @@
-#include "status_indicator.h"
+#include "ui/status_indicator.h"
 
-#include "program_icon.h"
-#include "ui_texts.h"
+#include "ui/program_icon.h"
+#include "ui/ui_texts.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,6 +1,6 @@
-#include "status_label.h"
+#include "ui/status_label.h"
 
-#include "accessible_label.h"
+#include "ui/accessible_label.h"
 
 namespace ui {
 

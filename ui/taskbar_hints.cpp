@@ -1,4 +1,4 @@
-#include "taskbar_hints.h"
+#include "ui/taskbar_hints.h"
 
 #include <QGuiApplication>
 #include <QWidget>

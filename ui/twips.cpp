@@ -1,6 +1,6 @@
-#include "twips.h"
+#include "ui/twips.h"
 
-#include "fixed_text_rooms.h"
+#include "ui/fixed_text_rooms.h"
 
 #include <QApplication>
 #include <QFontMetricsF>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "check_texts.h"
+#include "check/check_texts.h"
 
 #include <QLatin1String>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "url_box.h"
+#include "ui/url_box.h"
 
 #include <QKeyEvent>
 

@@ -9,11 +9,11 @@
 // contender goes first, and each figure is the median of the per-round ratios: a burst of
 // noise then lands on both sides of one round instead of on one side of the whole run.
 
-#include "bench_support.h"
-#include "check_texts.h"
-#include "loopback_server.h"
-#include "page_fetcher.h"
-#include "system_proxy.h"
+#include "bench/support/bench_support.h"
+#include "check/check_texts.h"
+#include "check/page_fetcher.h"
+#include "check/system_proxy.h"
+#include "tests/support/loopback_server.h"
 
 #include <curl/curl.h>
 

@@ -1,4 +1,4 @@
-#include "bench_support.h"
+#include "bench/support/bench_support.h"
 
 #include <gtest/gtest.h>
 

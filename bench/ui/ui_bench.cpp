@@ -16,13 +16,13 @@
 // milliseconds, stamped, and the window's thread notes the longest wait before handling one. The
 // helper's own CPU is the measurement's cost and is left out of the check's figure.
 
-#include "application.h"
-#include "bench_support.h"
-#include "check_texts.h"
-#include "fmain.h"
-#include "loopback_server.h"
-#include "page_fetcher.h"
-#include "ui_texts.h"
+#include "bench/support/bench_support.h"
+#include "check/check_texts.h"
+#include "check/page_fetcher.h"
+#include "tests/support/loopback_server.h"
+#include "ui/application.h"
+#include "ui/fmain.h"
+#include "ui/ui_texts.h"
 
 #include <QApplication>
 #include <QEventLoop>

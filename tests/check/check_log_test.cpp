@@ -1,4 +1,4 @@
-#include "check_log.h"
+#include "check/check_log.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Fetches each URL given and prints the body's size, one line each: the page fetcher run in a
 // process of its own, so a test can give it an environment and a desktop session of its own.
 
-#include "page_fetcher.h"
+#include "check/page_fetcher.h"
 
 #include <cstdio>
 

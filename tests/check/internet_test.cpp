@@ -1,6 +1,6 @@
-#include "check_texts.h"
-#include "internet.h"
-#include "loopback_server.h"
+#include "check/check_texts.h"
+#include "check/internet.h"
+#include "tests/support/loopback_server.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "loopback_server.h"
-#include "page_fetcher.h"
+#include "check/page_fetcher.h"
+#include "tests/support/loopback_server.h"
 
 #include <gtest/gtest.h>
 

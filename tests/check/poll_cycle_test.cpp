@@ -1,7 +1,7 @@
-#include "loopback_server.h"
-#include "page_fetcher.h"
-#include "log_place.h"
-#include "poll_cycle.h"
+#include "check/log_place.h"
+#include "check/page_fetcher.h"
+#include "check/poll_cycle.h"
+#include "tests/support/loopback_server.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // a process of its own, with its own HOME and XDG folders and no desktop session unless the case
 // starts one (a private session bus and dconf database under dbus-run-session).
 
-#include "loopback_server.h"
+#include "tests/support/loopback_server.h"
 
 #include <gtest/gtest.h>
 

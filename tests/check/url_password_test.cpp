@@ -1,4 +1,4 @@
-#include "url_password.h"
+#include "check/url_password.h"
 
 #include <gtest/gtest.h>
 

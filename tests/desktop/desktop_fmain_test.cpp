@@ -1,13 +1,13 @@
 // What the desktop itself sees of the windows: run on a real X server with a window manager
 // (see with-desktop), with the check engine replaced where a test needs to steer it.
-#include "application.h"
-#include "click_label.h"
-#include "fmain.h"
-#include "loopback_server.h"
-#include "notification_standin.h"
-#include "page_fetcher.h"
-#include "window_test_support.h"
-#include "x11_probe.h"
+#include "check/page_fetcher.h"
+#include "tests/desktop/notification_standin.h"
+#include "tests/desktop/x11_probe.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/window_test_support.h"
+#include "ui/application.h"
+#include "ui/click_label.h"
+#include "ui/fmain.h"
 
 #include <QAccessible>
 #include <QAction>

@@ -1,7 +1,7 @@
 // The real program, started as a user starts it, from a folder of its own, on a private desktop
 // (see with-desktop), and driven only from outside: keys, clicks and the window manager.
-#include "loopback_server.h"
-#include "window_test_support.h"
+#include "tests/support/loopback_server.h"
+#include "tests/support/window_test_support.h"
 
 #include <QDir>
 #include <QFile>

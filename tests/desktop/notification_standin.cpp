@@ -1,4 +1,4 @@
-#include "notification_standin.h"
+#include "tests/desktop/notification_standin.h"
 
 #include <QDBusConnectionInterface>
 

@@ -1,4 +1,4 @@
-#include "x11_probe.h"
+#include "tests/desktop/x11_probe.h"
 
 #include <QGuiApplication>
 

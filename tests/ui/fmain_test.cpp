@@ -1,7 +1,7 @@
-#include "contrast.h"
-#include "window_test_support.h"
-#include "fmain.h"
-#include "page_fetcher.h"
+#include "check/page_fetcher.h"
+#include "tests/support/window_test_support.h"
+#include "ui/contrast.h"
+#include "ui/fmain.h"
 
 #include <QAction>
 #include <QApplication>

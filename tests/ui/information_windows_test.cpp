@@ -1,5 +1,5 @@
-#include "window_test_support.h"
-#include "fmain.h"
+#include "tests/support/window_test_support.h"
+#include "ui/fmain.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
