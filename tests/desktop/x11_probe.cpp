@@ -138,16 +138,6 @@ xcb_window_t X11Probe::activeWindow() const
         : 0;
 }
 
-xcb_window_t X11Probe::topOfStack() const
-{
-    xcb_ewmh_get_windows_reply_t stack{};
-    if (xcb_ewmh_get_client_list_stacking_reply(&ewmh_, xcb_ewmh_get_client_list_stacking(&ewmh_, 0), &stack, nullptr) == 0)
-        return 0;
-    const xcb_window_t top = stack.windows_len > 0 ? stack.windows[stack.windows_len - 1] : 0;
-    xcb_ewmh_get_windows_reply_wipe(&stack);
-    return top;
-}
-
 DisplayPeer::DisplayPeer()
 {
     connection_ = xcb_connect(nullptr, nullptr);

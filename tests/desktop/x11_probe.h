@@ -31,8 +31,6 @@ public:
     // The picture sizes _NET_WM_ICON offers.
     std::vector<QSize> iconSizes(xcb_window_t window) const;
     xcb_window_t activeWindow() const;
-    // The window the window manager stacks over all the others it manages.
-    xcb_window_t topOfStack() const;
 
     xcb_connection_t* connection() const { return connection_; }
 
