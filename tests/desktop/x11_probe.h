@@ -8,7 +8,6 @@
 #include <xcb/xcb_ewmh.h>
 
 #include <chrono>
-#include <functional>
 #include <vector>
 
 // Reads what the window manager and a taskbar read of a window, through the test program's own
@@ -53,8 +52,7 @@ public:
     DisplayPeer& operator=(const DisplayPeer&) = delete;
 
     // Bells rung since the last call (or since construction) by requests that `sender` made
-    // before this call: a marker sent on that same connection closes the count, so nothing
-    // sent earlier can still be on its way.
+    // before this call.
     int takeBellCount(xcb_connection_t* sender);
 
     // Sends the window manager's _NET_WM_PING to `window`; true once it has answered, false
@@ -67,18 +65,15 @@ public:
     bool repaintsWhenUncovered(xcb_window_t window, std::chrono::milliseconds patience);
 
 private:
-    // Handles the events that arrive until `done` holds or the deadline passes.
-    bool waitUntil(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline);
-    void handle(const xcb_generic_event_t& event);
+    // Counts the bells and answered pings among the events that have arrived.
+    void readEvents();
 
     xcb_connection_t* connection_ = nullptr;
     xcb_window_t root_ = 0;
-    xcb_atom_t marker_ = 0;
     xcb_atom_t protocols_ = 0;
     xcb_atom_t ping_ = 0;
     std::uint8_t xkbEvent_ = 0;
-    std::uint32_t serial_ = 0;
-    std::uint32_t markSeen_ = 0;
+    std::uint32_t pingsSent_ = 0;
     int bells_ = 0;
     std::uint32_t pongSeen_ = 0;
 };
