@@ -11,11 +11,6 @@
 #include <system_error>
 #include <thread>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace testsupport {
 
 namespace {
@@ -228,19 +223,8 @@ void LoopbackServer::release()
 
 std::uint16_t LoopbackServer::unusedPort()
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-    const int error = errno;
-    if (fd >= 0)
-        ::close(fd);
-    if (!bound)
-        throw std::system_error(error, std::generic_category(), "bind");
-    return ntohs(address.sin_port);
+    // The port a server had until it stopped a moment ago.
+    return LoopbackServer().port();
 }
 
 }  // namespace testsupport
