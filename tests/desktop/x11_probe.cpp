@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <utility>
 
@@ -30,15 +31,6 @@ xcb_atom_t internAtom(xcb_connection_t* connection, const char* name)
     const ReplyPtr<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(connection,
         xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr));
     return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-}
-
-QString atomName(xcb_connection_t* connection, xcb_atom_t atom)
-{
-    const ReplyPtr<xcb_get_atom_name_reply_t> reply(
-        xcb_get_atom_name_reply(connection, xcb_get_atom_name(connection, atom), nullptr));
-    if (!reply)
-        return {};
-    return QString::fromLatin1(xcb_get_atom_name_name(reply.get()), xcb_get_atom_name_name_length(reply.get()));
 }
 
 // Returns once the server has handled every request sent on `connection` before.
@@ -85,16 +77,15 @@ QStringList X11Probe::wmClass(xcb_window_t window) const
     return both;
 }
 
-QStringList X11Probe::netWmState(xcb_window_t window) const
+bool X11Probe::hasState(xcb_window_t window, const char* state) const
 {
     xcb_ewmh_get_atoms_reply_t states{};
     if (xcb_ewmh_get_wm_state_reply(&ewmh_, xcb_ewmh_get_wm_state(&ewmh_, window), &states, nullptr) == 0)
-        return {};
-    QStringList names;
-    for (std::uint32_t i = 0; i < states.atoms_len; ++i)
-        names << atomName(connection_, states.atoms[i]);
+        return false;
+    const std::span<const xcb_atom_t> all(states.atoms, states.atoms_len);
+    const bool found = std::ranges::find(all, internAtom(connection_, state)) != all.end();
     xcb_ewmh_get_atoms_reply_wipe(&states);
-    return names;
+    return found;
 }
 
 bool X11Probe::iconic(xcb_window_t window) const

@@ -22,7 +22,8 @@ public:
 
     QString netWmName(xcb_window_t window) const;
     QStringList wmClass(xcb_window_t window) const;
-    QStringList netWmState(xcb_window_t window) const;
+    // Whether _NET_WM_STATE holds the atom named `state`.
+    bool hasState(xcb_window_t window, const char* state) const;
     // ICCCM WM_STATE: true while the window is iconified.
     bool iconic(xcb_window_t window) const;
     // The program's fixed size, when WM_NORMAL_HINTS gives equal minimum and maximum sizes.
