@@ -49,7 +49,6 @@ X11Probe::X11Probe()
     connection_ = x11->connection();
     if (xcb_ewmh_init_atoms_replies(&ewmh_, xcb_ewmh_init_atoms(connection_, &ewmh_), nullptr) == 0)
         throw std::runtime_error("cannot intern the EWMH atoms");
-    wmState_ = internAtom(connection_, "WM_STATE");
 }
 
 X11Probe::~X11Probe()
@@ -91,22 +90,22 @@ bool X11Probe::hasState(xcb_window_t window, const char* state) const
 bool X11Probe::iconic(xcb_window_t window) const
 {
     // xcb-icccm writes WM_STATE's values but has no reader for the property itself.
+    const xcb_atom_t wmState = internAtom(connection_, "WM_STATE");
     const ReplyPtr<xcb_get_property_reply_t> state(xcb_get_property_reply(connection_,
-        xcb_get_property(connection_, 0, window, wmState_, wmState_, 0, 1), nullptr));
+        xcb_get_property(connection_, 0, window, wmState, wmState, 0, 1), nullptr));
     return state && xcb_get_property_value_length(state.get()) == 4
         && *static_cast<const std::uint32_t*>(xcb_get_property_value(state.get())) == XCB_ICCCM_WM_STATE_ICONIC;
 }
 
 QSize X11Probe::fixedSize(xcb_window_t window) const
 {
-    xcb_size_hints_t hints{};
     constexpr std::uint32_t kMinAndMax = XCB_ICCCM_SIZE_HINT_P_MIN_SIZE | XCB_ICCCM_SIZE_HINT_P_MAX_SIZE;
-    if (xcb_icccm_get_wm_normal_hints_reply(connection_, xcb_icccm_get_wm_normal_hints(connection_, window), &hints,
-            nullptr) == 0
-        || (hints.flags & kMinAndMax) != kMinAndMax || hints.min_width != hints.max_width
-        || hints.min_height != hints.max_height)
-        return {};
-    return QSize(hints.min_width, hints.min_height);
+    xcb_size_hints_t hints{};
+    xcb_icccm_get_wm_normal_hints_reply(connection_, xcb_icccm_get_wm_normal_hints(connection_, window), &hints,
+        nullptr);
+    const QSize least(hints.min_width, hints.min_height);
+    const bool fixed = (hints.flags & kMinAndMax) == kMinAndMax && least == QSize(hints.max_width, hints.max_height);
+    return fixed ? least : QSize();
 }
 
 std::vector<QSize> X11Probe::iconSizes(xcb_window_t window) const

@@ -40,7 +40,6 @@ private:
     xcb_connection_t* connection_ = nullptr;
     // The library's calls take it as non-const, though reading changes nothing in it.
     mutable xcb_ewmh_connection_t ewmh_{};
-    xcb_atom_t wmState_ = 0;
 };
 
 // Another client on the same display, as a window manager, a panel or a window over ours is:
