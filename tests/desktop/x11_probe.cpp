@@ -195,14 +195,8 @@ int DisplayPeer::takeBellCount(xcb_connection_t* sender)
 bool DisplayPeer::ping(xcb_window_t window, std::chrono::milliseconds patience)
 {
     const std::uint32_t stamp = ++pingsSent_;
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = window;
-    message.type = protocols_;
-    message.data.data32[0] = ping_;
-    message.data.data32[1] = stamp;
-    message.data.data32[2] = window;
+    const xcb_client_message_event_t message{.response_type = XCB_CLIENT_MESSAGE, .format = 32, .sequence = 0,
+        .window = window, .type = protocols_, .data = {.data32 = {ping_, stamp, window}}};
     xcb_send_event(connection_, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
     xcb_flush(connection_);
     return QTest::qWaitFor([&] { return readEvents(), pongSeen_ >= stamp; }, static_cast<int>(patience.count()));
