@@ -1,6 +1,7 @@
 #include "tests/desktop/x11_probe.h"
 
 #include <QGuiApplication>
+#include <QTest>
 
 #include <xcb/xcb_icccm.h>
 
@@ -13,10 +14,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <utility>
-
-#include <poll.h>
 
 namespace {
 
@@ -33,18 +33,10 @@ xcb_atom_t internAtom(xcb_connection_t* connection, const char* name)
     return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
-QString atomName(xcb_connection_t* connection, xcb_atom_t atom)
+// Returns once the server has handled every request sent on `connection` before.
+void roundTrip(xcb_connection_t* connection)
 {
-    const ReplyPtr<xcb_get_atom_name_reply_t> reply(
-        xcb_get_atom_name_reply(connection, xcb_get_atom_name(connection, atom), nullptr));
-    if (!reply)
-        return {};
-    return QString::fromLatin1(xcb_get_atom_name_name(reply.get()), xcb_get_atom_name_name_length(reply.get()));
-}
-
-xcb_window_t rootOf(xcb_connection_t* connection)
-{
-    return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
 }
 
 } // namespace
@@ -57,7 +49,6 @@ X11Probe::X11Probe()
     connection_ = x11->connection();
     if (xcb_ewmh_init_atoms_replies(&ewmh_, xcb_ewmh_init_atoms(connection_, &ewmh_), nullptr) == 0)
         throw std::runtime_error("cannot intern the EWMH atoms");
-    wmState_ = internAtom(connection_, "WM_STATE");
 }
 
 X11Probe::~X11Probe()
@@ -85,37 +76,36 @@ QStringList X11Probe::wmClass(xcb_window_t window) const
     return both;
 }
 
-QStringList X11Probe::netWmState(xcb_window_t window) const
+bool X11Probe::hasState(xcb_window_t window, const char* state) const
 {
     xcb_ewmh_get_atoms_reply_t states{};
     if (xcb_ewmh_get_wm_state_reply(&ewmh_, xcb_ewmh_get_wm_state(&ewmh_, window), &states, nullptr) == 0)
-        return {};
-    QStringList names;
-    for (std::uint32_t i = 0; i < states.atoms_len; ++i)
-        names << atomName(connection_, states.atoms[i]);
+        return false;
+    const std::span<const xcb_atom_t> all(states.atoms, states.atoms_len);
+    const bool found = std::ranges::find(all, internAtom(connection_, state)) != all.end();
     xcb_ewmh_get_atoms_reply_wipe(&states);
-    return names;
+    return found;
 }
 
 bool X11Probe::iconic(xcb_window_t window) const
 {
     // xcb-icccm writes WM_STATE's values but has no reader for the property itself.
+    const xcb_atom_t wmState = internAtom(connection_, "WM_STATE");
     const ReplyPtr<xcb_get_property_reply_t> state(xcb_get_property_reply(connection_,
-        xcb_get_property(connection_, 0, window, wmState_, wmState_, 0, 1), nullptr));
+        xcb_get_property(connection_, 0, window, wmState, wmState, 0, 1), nullptr));
     return state && xcb_get_property_value_length(state.get()) == 4
         && *static_cast<const std::uint32_t*>(xcb_get_property_value(state.get())) == XCB_ICCCM_WM_STATE_ICONIC;
 }
 
 QSize X11Probe::fixedSize(xcb_window_t window) const
 {
-    xcb_size_hints_t hints{};
     constexpr std::uint32_t kMinAndMax = XCB_ICCCM_SIZE_HINT_P_MIN_SIZE | XCB_ICCCM_SIZE_HINT_P_MAX_SIZE;
-    if (xcb_icccm_get_wm_normal_hints_reply(connection_, xcb_icccm_get_wm_normal_hints(connection_, window), &hints,
-            nullptr) == 0
-        || (hints.flags & kMinAndMax) != kMinAndMax || hints.min_width != hints.max_width
-        || hints.min_height != hints.max_height)
-        return {};
-    return QSize(hints.min_width, hints.min_height);
+    xcb_size_hints_t hints{};
+    xcb_icccm_get_wm_normal_hints_reply(connection_, xcb_icccm_get_wm_normal_hints(connection_, window), &hints,
+        nullptr);
+    const QSize least(hints.min_width, hints.min_height);
+    const bool fixed = (hints.flags & kMinAndMax) == kMinAndMax && least == QSize(hints.max_width, hints.max_height);
+    return fixed ? least : QSize();
 }
 
 std::vector<QSize> X11Probe::iconSizes(xcb_window_t window) const
@@ -143,8 +133,7 @@ DisplayPeer::DisplayPeer()
     connection_ = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(connection_))
         throw std::runtime_error("no X display");
-    root_ = rootOf(connection_);
-    marker_ = internAtom(connection_, "_SENTRILO_TEST_MARK");
+    root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
     protocols_ = internAtom(connection_, "WM_PROTOCOLS");
     ping_ = internAtom(connection_, "_NET_WM_PING");
 
@@ -156,12 +145,11 @@ DisplayPeer::DisplayPeer()
     xkbEvent_ = xkb->first_event;
     xcb_xkb_select_events(connection_, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_EVENT_TYPE_BELL_NOTIFY, 0,
         XCB_XKB_EVENT_TYPE_BELL_NOTIFY, 0, 0, nullptr);
-    // Markers are property changes on the root; answers to pings are sent to the root for
-    // whoever selects its structure or redirects it.
-    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    // Answers to pings are sent to the root, for whoever selects its structure or redirects it.
+    const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(connection_, root_, XCB_CW_EVENT_MASK, &mask);
-    // A round trip, so the selections are in place before anything can happen.
-    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    // So the selections are in place before anything can happen.
+    roundTrip(connection_);
 }
 
 DisplayPeer::~DisplayPeer()
@@ -169,70 +157,39 @@ DisplayPeer::~DisplayPeer()
     xcb_disconnect(connection_);
 }
 
-void DisplayPeer::handle(const xcb_generic_event_t& event)
+void DisplayPeer::readEvents()
 {
-    const std::uint8_t type = event.response_type & 0x7f;
-    if (type == xkbEvent_) {
-        if (reinterpret_cast<const xcb_xkb_bell_notify_event_t&>(event).xkbType == XCB_XKB_BELL_NOTIFY)
+    if (xcb_connection_has_error(connection_))
+        throw std::runtime_error("X connection lost");
+    while (const ReplyPtr<xcb_generic_event_t> event{xcb_poll_for_event(connection_)}) {
+        const std::uint8_t type = event->response_type & 0x7f;
+        const auto* bell = reinterpret_cast<const xcb_xkb_bell_notify_event_t*>(event.get());
+        const auto* message = reinterpret_cast<const xcb_client_message_event_t*>(event.get());
+        if (type == xkbEvent_ && bell->xkbType == XCB_XKB_BELL_NOTIFY)
             ++bells_;
-    } else if (type == XCB_PROPERTY_NOTIFY) {
-        const auto& change = reinterpret_cast<const xcb_property_notify_event_t&>(event);
-        if (change.atom != marker_ || change.state != XCB_PROPERTY_NEW_VALUE)
-            return;
-        const ReplyPtr<xcb_get_property_reply_t> value(xcb_get_property_reply(connection_,
-            xcb_get_property(connection_, 0, root_, marker_, XCB_ATOM_CARDINAL, 0, 1), nullptr));
-        if (value && xcb_get_property_value_length(value.get()) == 4)
-            markSeen_ = *static_cast<const std::uint32_t*>(xcb_get_property_value(value.get()));
-    } else if (type == XCB_CLIENT_MESSAGE) {
-        const auto& message = reinterpret_cast<const xcb_client_message_event_t&>(event);
-        if (message.type == protocols_ && message.format == 32 && message.data.data32[0] == ping_)
-            pongSeen_ = std::max(pongSeen_, message.data.data32[1]);
-    }
-}
-
-bool DisplayPeer::waitUntil(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline)
-{
-    xcb_flush(connection_);
-    for (;;) {
-        while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
-            handle(*event);
-            std::free(event);
-        }
-        if (done())
-            return true;
-        if (xcb_connection_has_error(connection_))
-            throw std::runtime_error("X connection lost");
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            return false;
-        pollfd wait{xcb_get_file_descriptor(connection_), POLLIN, 0};
-        ::poll(&wait, 1, static_cast<int>(std::min<long long>(left.count(), 50)));
+        else if (type == XCB_CLIENT_MESSAGE && message->type == protocols_ && message->data.data32[0] == ping_)
+            pongSeen_ = std::max(pongSeen_, message->data.data32[1]);
     }
 }
 
 int DisplayPeer::takeBellCount(xcb_connection_t* sender)
 {
-    const std::uint32_t serial = ++serial_;
-    xcb_change_property(sender, XCB_PROP_MODE_REPLACE, root_, marker_, XCB_ATOM_CARDINAL, 32, 1, &serial);
-    xcb_flush(sender);
-    if (!waitUntil([&] { return markSeen_ == serial; }, std::chrono::steady_clock::time_point::max()))
-        throw std::runtime_error("marker lost");
+    // Once the sender's round trip is answered, the server has rung its bells and queued their
+    // events for this connection, ahead of the answer to this connection's own round trip.
+    roundTrip(sender);
+    roundTrip(connection_);
+    readEvents();
     return std::exchange(bells_, 0);
 }
 
 bool DisplayPeer::ping(xcb_window_t window, std::chrono::milliseconds patience)
 {
-    const std::uint32_t stamp = ++serial_;
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = window;
-    message.type = protocols_;
-    message.data.data32[0] = ping_;
-    message.data.data32[1] = stamp;
-    message.data.data32[2] = window;
+    const std::uint32_t stamp = ++pingsSent_;
+    const xcb_client_message_event_t message{.response_type = XCB_CLIENT_MESSAGE, .format = 32, .sequence = 0,
+        .window = window, .type = protocols_, .data = {.data32 = {ping_, stamp, window}}};
     xcb_send_event(connection_, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
-    return waitUntil([&] { return pongSeen_ >= stamp; }, std::chrono::steady_clock::now() + patience);
+    xcb_flush(connection_);
+    return QTest::qWaitFor([&] { return readEvents(), pongSeen_ >= stamp; }, static_cast<int>(patience.count()));
 }
 
 bool DisplayPeer::repaintsWhenUncovered(xcb_window_t window, std::chrono::milliseconds patience)
@@ -253,8 +210,9 @@ bool DisplayPeer::repaintsWhenUncovered(xcb_window_t window, std::chrono::millis
     xcb_create_window(connection_, XCB_COPY_FROM_PARENT, cover, root_, x, y, geometry->width, geometry->height, 0,
         XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
     xcb_map_window(connection_, cover);
-    std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    roundTrip(connection_);
     xcb_destroy_window(connection_, cover);
+    xcb_flush(connection_);
 
     const auto stillMagenta = [&] {
         const ReplyPtr<xcb_get_image_reply_t> image(xcb_get_image_reply(connection_,
@@ -266,5 +224,5 @@ bool DisplayPeer::repaintsWhenUncovered(xcb_window_t window, std::chrono::millis
         const int count = xcb_get_image_data_length(image.get()) / 4;
         return std::any_of(pixels, pixels + count, [](std::uint32_t pixel) { return (pixel & 0xffffff) == kMagenta; });
     };
-    return waitUntil([&] { return !stillMagenta(); }, std::chrono::steady_clock::now() + patience);
+    return QTest::qWaitFor([&] { return !stillMagenta(); }, static_cast<int>(patience.count()));
 }

@@ -8,7 +8,6 @@
 #include <xcb/xcb_ewmh.h>
 
 #include <chrono>
-#include <functional>
 #include <vector>
 
 // Reads what the window manager and a taskbar read of a window, through the test program's own
@@ -23,7 +22,8 @@ public:
 
     QString netWmName(xcb_window_t window) const;
     QStringList wmClass(xcb_window_t window) const;
-    QStringList netWmState(xcb_window_t window) const;
+    // Whether _NET_WM_STATE holds the atom named `state`.
+    bool hasState(xcb_window_t window, const char* state) const;
     // ICCCM WM_STATE: true while the window is iconified.
     bool iconic(xcb_window_t window) const;
     // The program's fixed size, when WM_NORMAL_HINTS gives equal minimum and maximum sizes.
@@ -38,7 +38,6 @@ private:
     xcb_connection_t* connection_ = nullptr;
     // The library's calls take it as non-const, though reading changes nothing in it.
     mutable xcb_ewmh_connection_t ewmh_{};
-    xcb_atom_t wmState_ = 0;
 };
 
 // Another client on the same display, as a window manager, a panel or a window over ours is:
@@ -51,8 +50,7 @@ public:
     DisplayPeer& operator=(const DisplayPeer&) = delete;
 
     // Bells rung since the last call (or since construction) by requests that `sender` made
-    // before this call: a marker sent on that same connection closes the count, so nothing
-    // sent earlier can still be on its way.
+    // before this call.
     int takeBellCount(xcb_connection_t* sender);
 
     // Sends the window manager's _NET_WM_PING to `window`; true once it has answered, false
@@ -65,18 +63,15 @@ public:
     bool repaintsWhenUncovered(xcb_window_t window, std::chrono::milliseconds patience);
 
 private:
-    // Handles the events that arrive until `done` holds or the deadline passes.
-    bool waitUntil(const std::function<bool()>& done, std::chrono::steady_clock::time_point deadline);
-    void handle(const xcb_generic_event_t& event);
+    // Counts the bells and answered pings among the events that have arrived.
+    void readEvents();
 
     xcb_connection_t* connection_ = nullptr;
     xcb_window_t root_ = 0;
-    xcb_atom_t marker_ = 0;
     xcb_atom_t protocols_ = 0;
     xcb_atom_t ping_ = 0;
     std::uint8_t xkbEvent_ = 0;
-    std::uint32_t serial_ = 0;
-    std::uint32_t markSeen_ = 0;
+    std::uint32_t pingsSent_ = 0;
     int bells_ = 0;
     std::uint32_t pongSeen_ = 0;
 };

@@ -11,11 +11,6 @@
 #include <system_error>
 #include <thread>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace testsupport {
 
 namespace {
@@ -64,6 +59,27 @@ void page(httplib::Response& response, int status, std::string_view body, const 
     response.set_content(std::string(body), "text/html");
 }
 
+// Passes `request` on to 127.0.0.1:`upstreamPort` as a forwarding proxy does, and its answer back.
+void relay(const httplib::Request& request, std::uint16_t upstreamPort, const std::string& path,
+           httplib::Response& response)
+{
+    httplib::Client upstream("127.0.0.1", upstreamPort);
+    upstream.set_url_encode(false);
+    httplib::Request onward;
+    onward.method = request.method;
+    onward.path = path;
+    onward.headers = without(request.headers, kAddresses);
+    const httplib::Result answer = upstream.send(onward);
+    if (!answer) {
+        // What a proxy answers for a site that refuses connections, marked as its own page.
+        page(response, 502, kProxyErrorBody, "Proxy-Status", "loopback.test; error=connection_refused");
+        return;
+    }
+    response.status = answer->status;
+    response.headers = without(answer->headers, kFraming);
+    response.body = answer->body;
+}
+
 }  // namespace
 
 struct LoopbackServer::Impl {
@@ -81,8 +97,6 @@ struct LoopbackServer::Impl {
     void route();
     // Holds a request until release() (when `releasable`) or the server stops; true if released.
     bool hold(bool releasable);
-    void forward(const httplib::Request& request, std::uint16_t upstreamPort, const std::string& path,
-                 httplib::Response& response) const;
 };
 
 void LoopbackServer::Impl::route()
@@ -136,7 +150,7 @@ void LoopbackServer::Impl::route()
         std::smatch forwarded;
         if (!std::regex_match(request.target, forwarded, kForwarded) || std::stoi(forwarded[1]) == port)
             return httplib::Server::HandlerResponse::Unhandled;
-        forward(request, static_cast<std::uint16_t>(std::stoi(forwarded[1])),
+        relay(request, static_cast<std::uint16_t>(std::stoi(forwarded[1])),
                 forwarded[2].length() > 0 ? forwarded[2].str() : "/", response);
         return httplib::Server::HandlerResponse::Handled;
     });
@@ -147,26 +161,6 @@ bool LoopbackServer::Impl::hold(bool releasable)
     std::unique_lock lock(mutex);
     heldWait.wait(lock, [&] { return (releasable && released) || stopping; });
     return releasable && released;
-}
-
-void LoopbackServer::Impl::forward(const httplib::Request& request, std::uint16_t upstreamPort,
-                                   const std::string& path, httplib::Response& response) const
-{
-    httplib::Client upstream("127.0.0.1", upstreamPort);
-    upstream.set_url_encode(false);
-    httplib::Request onward;
-    onward.method = request.method;
-    onward.path = path;
-    onward.headers = without(request.headers, kAddresses);
-    const httplib::Result answer = upstream.send(onward);
-    if (!answer) {
-        // What a proxy answers for a site that refuses connections, marked as its own page.
-        page(response, 502, kProxyErrorBody, "Proxy-Status", "loopback.test; error=connection_refused");
-        return;
-    }
-    response.status = answer->status;
-    response.headers = without(answer->headers, kFraming);
-    response.body = answer->body;
 }
 
 LoopbackServer::LoopbackServer() : impl_(std::make_unique<Impl>())
@@ -228,19 +222,8 @@ void LoopbackServer::release()
 
 std::uint16_t LoopbackServer::unusedPort()
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-    const int error = errno;
-    if (fd >= 0)
-        ::close(fd);
-    if (!bound)
-        throw std::system_error(error, std::generic_category(), "bind");
-    return ntohs(address.sin_port);
+    // The port a server had until it stopped a moment ago.
+    return LoopbackServer().port();
 }
 
 }  // namespace testsupport

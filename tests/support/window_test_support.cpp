@@ -7,15 +7,9 @@
 
 QWidget* topLevel(const char* name)
 {
-    QWidget* found = nullptr;
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QLatin1String(name)) {
-            if (found != nullptr)
-                return nullptr;
-            found = widget;
-        }
-    }
-    return found;
+    QWidgetList named = QApplication::topLevelWidgets();
+    named.removeIf([name](const QWidget* widget) { return widget->objectName() != QLatin1String(name); });
+    return named.size() == 1 ? named.first() : nullptr;
 }
 
 QByteArray readLog(const QString& folder)
