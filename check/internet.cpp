@@ -107,8 +107,8 @@ private:
     static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* self);
 
     std::size_t unread() const { return attempt_.pending.size() - attempt_.consumed; }
-    // `why` names the failure at the call; a fetch that fails is reported only as a site down.
-    void fail(const char* why);
+    // Ends the attempt as failed; a fetch that fails is reported only as a site down.
+    void fail();
     void step();
     void collectResult();
 
@@ -134,7 +134,7 @@ private:
     Attempt attempt_;
 };
 
-void InternetRequest::fail(const char*)
+void InternetRequest::fail()
 {
     attempt_.done = true;
     attempt_.result = CURLE_FAILED_INIT;
@@ -144,17 +144,17 @@ void InternetRequest::fail(const char*)
 bool InternetRequest::prepare(const InternetSession& session, const std::string& url)
 {
     if (!url_ || !easy_) {
-        fail("out of memory");
+        fail();
         return false;
     }
     // A NUL would silently cut the URL short and fetch some other address.
     if (url.find('\0') != std::string::npos) {
-        fail("URL contains a NUL byte");
+        fail();
         return false;
     }
     // Parsed without scheme guessing: libcurl would otherwise take a bare host name for http.
-    if (const CURLUcode rc = curl_url_set(url_.get(), CURLUPART_URL, url.c_str(), 0); rc != CURLUE_OK) {
-        fail(curl_url_strerror(rc));
+    if (curl_url_set(url_.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
+        fail();
         return false;
     }
 
@@ -174,7 +174,7 @@ bool InternetRequest::prepare(const InternetSession& session, const std::string&
         && curl_easy_setopt(easy, CURLOPT_WRITEDATA, this) == CURLE_OK;
     // libcurl keeps no response cache, so every request already goes to the server (or proxy).
     if (!configured) {
-        fail("cannot configure the transfer");
+        fail();
         return false;
     }
     return true;
@@ -194,7 +194,7 @@ bool InternetRequest::send(const ProxyEntry& entry, std::size_t entriesLeft)
 
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - SteadyClock::now());
     if (left.count() <= 0) {
-        fail("time-out");
+        fail();
         return false;
     }
     const auto share = left / static_cast<std::chrono::milliseconds::rep>(std::max<std::size_t>(entriesLeft, 1));
@@ -206,11 +206,11 @@ bool InternetRequest::send(const ProxyEntry& entry, std::size_t entriesLeft)
         && curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectTimeout.count())) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count())) == CURLE_OK;
     if (!configured) {
-        fail("cannot configure the proxy");
+        fail();
         return false;
     }
     if (curl_multi_add_handle(multi_.get(), easy) != CURLM_OK) {
-        fail("cannot start the transfer");
+        fail();
         return false;
     }
     added_ = true;
@@ -300,14 +300,14 @@ void InternetRequest::step()
     const bool headersBefore = attempt_.headersDone;
     int running = 0;
     if (curl_multi_perform(multi_.get(), &running) != CURLM_OK) {
-        fail("transfer failed");
+        fail();
         return;
     }
     collectResult();
     if (attempt_.done || attempt_.pending.size() != before || attempt_.headersDone != headersBefore)
         return;
     if (curl_multi_poll(multi_.get(), nullptr, 0, kPollMilliseconds, nullptr) != CURLM_OK)
-        fail("transfer failed");
+        fail();
 }
 
 void InternetRequest::waitForHeaders()
@@ -323,7 +323,7 @@ std::size_t InternetRequest::read(std::span<char> buffer)
             attempt_.paused = false;
             // May deliver the held-back data straight into onBody.
             if (curl_easy_pause(easy_.get(), CURLPAUSE_CONT) != CURLE_OK)
-                fail("transfer failed");
+                fail();
             continue;
         }
         step();
