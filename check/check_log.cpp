@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
-#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -68,16 +67,6 @@ LogFile::~LogFile()
 {
     if (fd_ >= 0)
         ::close(fd_);
-}
-
-LogFile::LogFile(LogFile&& other) noexcept : fd_(std::exchange(other.fd_, -1))
-{
-}
-
-LogFile& LogFile::operator=(LogFile&& other) noexcept
-{
-    std::swap(fd_, other.fd_);
-    return *this;
 }
 
 bool LogFile::writeLine(std::string_view text)

@@ -26,8 +26,8 @@ class LogFile {
 public:
     explicit LogFile(const std::string& path) noexcept;
     ~LogFile();
-    LogFile(LogFile&& other) noexcept;
-    LogFile& operator=(LogFile&& other) noexcept;
+    LogFile(const LogFile&) = delete;
+    LogFile& operator=(const LogFile&) = delete;
 
     bool isOpen() const { return fd_ >= 0; }
     // Writes `text` and ends the line with CR LF, all in one write, so that records of several
