@@ -127,6 +127,7 @@ TEST(CheckLog, UnopenableFileDoesNothing)
     LogFile log(logPath(folder.string()));
     EXPECT_FALSE(log.isOpen());
     EXPECT_FALSE(log.writeLine("lost"));
+    EXPECT_EQ(log.error(), std::errc::is_a_directory);
     std::filesystem::remove_all(folder);
 }
 
