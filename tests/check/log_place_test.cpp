@@ -1,12 +1,12 @@
 #include "check/log_place.h"
 #include "check/poll_cycle.h"
+#include "tests/support/read_file.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include <unistd.h>
@@ -14,14 +14,6 @@
 namespace {
 
 using namespace check;
-
-std::string readAll(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The log stays beside the program where it can be written, else goes to the XDG state folder,
 // which the first record creates. Permission bits do not bind root, so root judges those cases
@@ -85,7 +77,7 @@ TEST(LogPlace, LogIsKeptWhereItCanBeWritten)
         const fs::path expected = row.expected == Place::Beside ? app : state;
         EXPECT_EQ(chosen, expected.string());
         EXPECT_FALSE(PollCycle(nullptr, nullptr, chosen).record("http://site.test/", "Status: SITE OK (12/08/26 14:05:09)"));
-        EXPECT_EQ(readAll(expected / "snlog.html"), record);
+        EXPECT_EQ(readFile(expected / "snlog.html"), record);
         // Every folder the record made is the user's alone.
         for (fs::path made = state; row.expected != Place::Beside && made != folder; made = made.parent_path())
             EXPECT_EQ(fs::status(made).permissions(), fs::perms::owner_all) << made;

@@ -1,13 +1,13 @@
 #include "check/page_fetcher.h"
 #include "check/poll_cycle.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/read_file.h"
 
 #include <gtest/gtest.h>
 
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -29,14 +29,6 @@ std::chrono::system_clock::time_point localTime(int year, int month, int day, in
     return std::chrono::system_clock::from_time_t(std::mktime(&fields));
 }
 
-std::string readAll(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Tests run in the "C" locale, whose short date is MM/DD/YY and long time HH:MM:SS.
 class PollCycleTest : public ::testing::Test {
 protected:
@@ -54,7 +46,7 @@ protected:
         logError = cycle.record(url, outcome.status);
         return outcome;
     }
-    std::string log() const { return readAll(folder / "snlog.html"); }
+    std::string log() const { return readFile(folder / "snlog.html"); }
 
     std::filesystem::path folder = std::filesystem::path(::testing::TempDir())
         / ::testing::UnitTest::GetInstance()->current_test_info()->name();

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QWidget>
 
 #include <memory>
 #include <string>
@@ -32,10 +33,19 @@ protected:
     // acceptable: each box exists once).
     static QWidget* topLevel(const char* name);
 
+    // The child of `parent` named `name`; a test that names one that is not there ends at once.
+    template <typename T>
+    static T* childOf(const QWidget* parent, const char* name)
+    {
+        T* found = parent->findChild<T*>(QLatin1String(name));
+        if (found == nullptr)
+            qFatal("no %s", name);
+        return found;
+    }
     template <typename T>
     T* child(const char* name) const
     {
-        return window->findChild<T*>(QLatin1String(name));
+        return childOf<T>(window.get(), name);
     }
     QLineEdit* urlBox() const;
     QPushButton* startStopButton() const;

@@ -158,24 +158,15 @@ bool fits(const QWidget* widget, const QString& text, QSize room, bool wrap = fa
     return false;
 }
 
-template <typename T>
-T* named(QWidget* window, const char* name)
-{
-    T* found = window->findChild<T*>(QLatin1String(name));
-    if (found == nullptr)
-        qFatal("no %s", name);
-    return found;
-}
-
 } // namespace
 
 void InformationWindowsTest::everyFixedTextFitsItsRoom()
 {
-    auto* urlLabel = named<QLabel>(window.get(), "urlCaption");
-    auto* urlBox = named<QLineEdit>(window.get(), "urlBox");
-    auto* button = named<QPushButton>(window.get(), "startStopButton");
-    auto* status = named<QLabel>(window.get(), "statusLine");
-    auto* banner = named<QLabel>(window.get(), "sponsorBanner");
+    auto* urlLabel = childOf<QLabel>(window.get(), "urlCaption");
+    auto* urlBox = childOf<QLineEdit>(window.get(), "urlBox");
+    auto* button = childOf<QPushButton>(window.get(), "startStopButton");
+    auto* status = childOf<QLabel>(window.get(), "statusLine");
+    auto* banner = childOf<QLabel>(window.get(), "sponsorBanner");
 
     // The URL box lies over the end of its label: only the part before it is room.
     QVERIFY(fits(urlLabel, urlLabel->text(), {urlBox->x() - urlLabel->x(), urlLabel->height()}));
@@ -186,29 +177,29 @@ void InformationWindowsTest::everyFixedTextFitsItsRoom()
     QVERIFY(fits(status, QStringLiteral("Status: Connecting..."), status->size()));
     QVERIFY(fits(status, QStringLiteral("Status: SITE DOWN (12/31/2026 11:59:59 PM)"), status->size()));
     QVERIFY(fits(banner, banner->text(), banner->size()));
-    QVERIFY(named<QWidget>(window.get(), "bannerFrame")->geometry().contains(banner->geometry()));
+    QVERIFY(childOf<QWidget>(window.get(), "bannerFrame")->geometry().contains(banner->geometry()));
 
     trigger("aboutAction");
     trigger("sponsorAction");
     QWidget* about = topLevel("aboutBox");
     QWidget* quib = topLevel("sponsorBox");
     for (QWidget* box : {about, quib}) {
-        auto* heading = named<QLabel>(box, "heading");
+        auto* heading = childOf<QLabel>(box, "heading");
         QVERIFY(fits(heading, heading->text(), heading->size()));
         QVERIFY(box->rect().contains(heading->geometry()));
         // The heading grows with the layout: with a large desktop font it is not half the size.
         const int headingPixels = QFontInfo(heading->font()).pixelSize();
-        const int textPixels = QFontInfo(named<QLabel>(box, "description")->font()).pixelSize();
+        const int textPixels = QFontInfo(childOf<QLabel>(box, "description")->font()).pixelSize();
         QVERIFY2(headingPixels >= textPixels * 9 / 10,
             qPrintable(QStringLiteral("%1 px beside %2 px").arg(headingPixels).arg(textPixels)));
     }
-    auto* aboutText = named<QLabel>(about, "description");
+    auto* aboutText = childOf<QLabel>(about, "description");
     QVERIFY(fits(aboutText, aboutText->text(), aboutText->size(), true));
     QVERIFY(about->rect().contains(aboutText->geometry()));
 
     // The sponsor text's box runs on behind the button; its words must end above it.
-    auto* sponsorText = named<QLabel>(quib, "description");
-    auto* more = named<QPushButton>(quib, "moreInformationButton");
+    auto* sponsorText = childOf<QLabel>(quib, "description");
+    auto* more = childOf<QPushButton>(quib, "moreInformationButton");
     QVERIFY(fits(sponsorText, sponsorText->text(), {sponsorText->width(), more->y() - sponsorText->y()}, true));
     QVERIFY(fits(more, more->text(), more->rect().marginsRemoved(frame).size()));
     QVERIFY(quib->rect().contains(more->geometry()));
@@ -223,27 +214,27 @@ void InformationWindowsTest::screenReadersFindEveryControlNamedAndInOrder()
         return found;
     };
     // The URL box is named by its label, and the two know each other.
-    auto* urlLabel = named<QLabel>(window.get(), "urlCaption");
-    QAccessibleInterface* url = accessible(named<QLineEdit>(window.get(), "urlBox"));
+    auto* urlLabel = childOf<QLabel>(window.get(), "urlCaption");
+    QAccessibleInterface* url = accessible(childOf<QLineEdit>(window.get(), "urlBox"));
     QCOMPARE(url->role(), QAccessible::EditableText);
     QCOMPARE(url->text(QAccessible::Name), QStringLiteral("URL to monitor"));
     const auto labels = url->relations(QAccessible::Label);
     QCOMPARE(labels.size(), 1);
     QCOMPARE(labels.first().first->object(), urlLabel);
 
-    QAccessibleInterface* button = accessible(named<QPushButton>(window.get(), "startStopButton"));
+    QAccessibleInterface* button = accessible(childOf<QPushButton>(window.get(), "startStopButton"));
     QCOMPARE(button->role(), QAccessible::Button);
     QCOMPARE(button->text(QAccessible::Name), QStringLiteral("Start"));
 
     // The status line is a status bar whose name is what it says, check after check.
-    QAccessibleInterface* status = accessible(named<QLabel>(window.get(), "statusLine"));
+    QAccessibleInterface* status = accessible(childOf<QLabel>(window.get(), "statusLine"));
     QCOMPARE(status->role(), QAccessible::StatusBar);
     QCOMPARE(status->text(QAccessible::Name), QStringLiteral("Status: Ready"));
     window->checkNow();
     QVERIFY(status->text(QAccessible::Name).startsWith(QStringLiteral("Status: SITE DOWN (")));
 
     // The banner is a link whose press opens the sponsor's page, and still takes no focus.
-    QAccessibleInterface* banner = accessible(named<QLabel>(window.get(), "sponsorBanner"));
+    QAccessibleInterface* banner = accessible(childOf<QLabel>(window.get(), "sponsorBanner"));
     QCOMPARE(banner->role(), QAccessible::Link);
     QCOMPARE(banner->text(QAccessible::Name),
         QStringLiteral("Play free online games at www.yondrel.example  Click Here!"));
