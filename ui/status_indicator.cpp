@@ -63,12 +63,16 @@ void StatusIndicator::setBusy(bool busy)
 void StatusIndicator::showStatus(const Status& status)
 {
     status_ = status.line;
-    if (icon_ != nullptr)
-        icon_->setToolTip(toolTip());
-    if (!status.verdict || status.verdict == verdict_)
+    // The cause stays while the verdict does, through the next check's "Connecting...".
+    if (status.verdict)
+        cause_ = status.cause;
+    const bool newVerdict = status.verdict && status.verdict != verdict_;
+    if (status.verdict)
+        verdict_ = status.verdict;
+    if (icon_ == nullptr)
         return;
-    verdict_ = status.verdict;
-    if (icon_ != nullptr)
+    icon_->setToolTip(toolTip());
+    if (newVerdict)
         icon_->setIcon(verdictIcon());
 }
 
@@ -140,7 +144,7 @@ QIcon StatusIndicator::verdictIcon() const
 
 QString StatusIndicator::toolTip() const
 {
-    return texts::kProductTitle + u'\n' + status_;
+    return texts::kProductTitle + u'\n' + status_ + (cause_.isEmpty() ? QString() : u'\n' + cause_);
 }
 
 } // namespace ui

@@ -35,7 +35,8 @@ public:
     void setWatching(bool watching);
     // While a check runs, nothing may wait on the bus, and an activation waits for its end.
     void setBusy(bool busy);
-    // The status line as the tooltip; the verdict, once a check has given one, as the icon.
+    // The status line as the tooltip, with why the site is down while it is; the verdict, once a
+    // check has given one, as the icon.
     void showStatus(const ui::Status& status);
 
 Q_SIGNALS:
@@ -56,6 +57,7 @@ private:
     bool activationPending_ = false;
     std::optional<check::Verdict> verdict_;
     QString status_;
+    QString cause_; // why the site is down, while it is
     QSystemTrayIcon* icon_ = nullptr;
     Trouble trouble_{lcDesktop};
 };

@@ -218,9 +218,11 @@ void DesktopMainWindowTest::checksWhileMinimizedMarkRingAndNotify()
                 const NotificationStandIn::Call& call = notifications.calls().last();
                 QCOMPARE(call.appName, QStringLiteral("Vorn Sentrilo"));
                 QCOMPARE(call.summary, QString::fromLatin1(marker));
-                // Plain text to a service that reads markup: the URL's "&" arrives escaped.
+                // Plain text to a service that reads markup: the URL's "&" arrives escaped. Why the
+                // site is down comes last.
                 QCOMPARE(call.body, QStringLiteral("http://127.0.0.1:9/a?b&amp;c\n")
-                        + statusLine()->text().toHtmlEscaped());
+                        + statusLine()->text().toHtmlEscaped()
+                        + (*row.body ? QString() : QStringLiteral("\nThe answer was empty.")));
                 QCOMPARE(call.icon, QStringLiteral("sentrilo"));
                 const qsizetype index = notifications.calls().size() - 1;
                 QCOMPARE(call.replacesId, index > 0 ? notifications.calls().at(index - 1).id : 0u);
@@ -404,7 +406,11 @@ void DesktopMainWindowTest::theIndicatorFollowsTheWatch()
         return !picture.isEmpty() && known->second == picture && std::count_if(pictures.begin(), pictures.end(),
             [&](const auto& other) { return other.second == picture; }) == 1;
     };
-    const auto toolTip = [](const QString& status) { return QStringLiteral("'Vorn Sentrilo\\n") + status + u'\''; };
+    // Why the site is down stays under the status line while it is.
+    const auto toolTip = [](const QString& status, const char* mark) {
+        return QStringLiteral("'Vorn Sentrilo\\n") + status
+            + (mark == std::string_view("down") ? QStringLiteral("\\nThe answer was empty.'") : QStringLiteral("'"));
+    };
     typeUrl(QStringLiteral("http://127.0.0.1:9/"));
     const struct {
         const char* body;
@@ -417,10 +423,11 @@ void DesktopMainWindowTest::theIndicatorFollowsTheWatch()
             QTest::mouseClick(startStopButton(), Qt::LeftButton);
         else
             window->checkNow();
-        QVERIFY2(during.first.contains(toolTip(QStringLiteral("Status: Connecting..."))), qPrintable(during.first));
+        QVERIFY2(during.first.contains(toolTip(QStringLiteral("Status: Connecting..."), row.markDuring)),
+            qPrintable(during.first));
         QVERIFY2(shows(row.markDuring, during.second), row.markDuring);
         const auto [tip, picture] = viewIndicator(watcher.item());
-        QVERIFY2(tip.contains(toolTip(statusLine()->text())), qPrintable(tip));
+        QVERIFY2(tip.contains(toolTip(statusLine()->text(), row.markAfter)), qPrintable(tip));
         QVERIFY2(shows(row.markAfter, picture), row.markAfter);
     }
 
