@@ -169,6 +169,8 @@ void DisplayPeer::readEvents()
             ++bells_;
         else if (type == XCB_CLIENT_MESSAGE && message->type == protocols_ && message->data.data32[0] == ping_)
             pongSeen_ = std::max(pongSeen_, message->data.data32[1]);
+        else if (type == XCB_CLIENT_MESSAGE && message->type == trayOpcode_ && message->data.data32[1] == 0)
+            docked_ = message->data.data32[2]; // SYSTEM_TRAY_REQUEST_DOCK
     }
 }
 
@@ -225,4 +227,25 @@ bool DisplayPeer::repaintsWhenUncovered(xcb_window_t window, std::chrono::millis
         return std::any_of(pixels, pixels + count, [](std::uint32_t pixel) { return (pixel & 0xffffff) == kMagenta; });
     };
     return QTest::qWaitFor([&] { return !stillMagenta(); }, static_cast<int>(patience.count()));
+}
+
+void DisplayPeer::becomeTray()
+{
+    const xcb_window_t tray = xcb_generate_id(connection_);
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, tray, root_, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+        XCB_COPY_FROM_PARENT, 0, nullptr);
+    const xcb_atom_t selection = internAtom(connection_, "_NET_SYSTEM_TRAY_S0");
+    trayOpcode_ = internAtom(connection_, "_NET_SYSTEM_TRAY_OPCODE");
+    xcb_set_selection_owner(connection_, tray, selection, XCB_CURRENT_TIME);
+    const xcb_client_message_event_t manager{.response_type = XCB_CLIENT_MESSAGE, .format = 32, .sequence = 0,
+        .window = root_, .type = internAtom(connection_, "MANAGER"),
+        .data = {.data32 = {XCB_CURRENT_TIME, selection, tray, 0, 0}}};
+    xcb_send_event(connection_, 0, root_, XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&manager));
+    roundTrip(connection_);
+}
+
+xcb_window_t DisplayPeer::docked()
+{
+    readEvents();
+    return docked_;
 }

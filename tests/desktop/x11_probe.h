@@ -41,7 +41,8 @@ private:
 };
 
 // Another client on the same display, as a window manager, a panel or a window over ours is:
-// it hears the bell (XKB bell events), pings windows and covers them.
+// it hears the bell (XKB bell events), pings windows and covers them, and may serve as an X11
+// system tray.
 class DisplayPeer {
 public:
     DisplayPeer();
@@ -62,8 +63,13 @@ public:
     // false when it has not within `patience`.
     bool repaintsWhenUncovered(xcb_window_t window, std::chrono::milliseconds patience);
 
+    // Takes the tray's selection, _NET_SYSTEM_TRAY_S0, and tells every client, as a panel does.
+    void becomeTray();
+    // The window that asked last to be docked in the tray (never embedded), or 0 while none has.
+    xcb_window_t docked();
+
 private:
-    // Counts the bells and answered pings among the events that have arrived.
+    // Counts the bells, answered pings and dock requests among the events that have arrived.
     void readEvents();
 
     xcb_connection_t* connection_ = nullptr;
@@ -74,4 +80,6 @@ private:
     std::uint32_t pingsSent_ = 0;
     int bells_ = 0;
     std::uint32_t pongSeen_ = 0;
+    xcb_atom_t trayOpcode_ = 0;
+    xcb_window_t docked_ = 0;
 };
