@@ -76,15 +76,26 @@ QStringList X11Probe::wmClass(xcb_window_t window) const
     return both;
 }
 
+bool X11Probe::holds(xcb_window_t window, xcb_atom_t property, const char* name) const
+{
+    xcb_ewmh_get_atoms_reply_t atoms{};
+    const auto cookie = xcb_get_property(connection_, 0, window, property, XCB_ATOM_ATOM, 0, UINT32_MAX);
+    if (xcb_ewmh_get_atoms_reply(&ewmh_, cookie, &atoms, nullptr) == 0)
+        return false;
+    const std::span<const xcb_atom_t> all(atoms.atoms, atoms.atoms_len);
+    const bool found = std::ranges::find(all, internAtom(connection_, name)) != all.end();
+    xcb_ewmh_get_atoms_reply_wipe(&atoms);
+    return found;
+}
+
 bool X11Probe::hasState(xcb_window_t window, const char* state) const
 {
-    xcb_ewmh_get_atoms_reply_t states{};
-    if (xcb_ewmh_get_wm_state_reply(&ewmh_, xcb_ewmh_get_wm_state(&ewmh_, window), &states, nullptr) == 0)
-        return false;
-    const std::span<const xcb_atom_t> all(states.atoms, states.atoms_len);
-    const bool found = std::ranges::find(all, internAtom(connection_, state)) != all.end();
-    xcb_ewmh_get_atoms_reply_wipe(&states);
-    return found;
+    return holds(window, ewmh_._NET_WM_STATE, state);
+}
+
+bool X11Probe::allows(xcb_window_t window, const char* action) const
+{
+    return holds(window, ewmh_._NET_WM_ALLOWED_ACTIONS, action);
 }
 
 bool X11Probe::iconic(xcb_window_t window) const

@@ -24,6 +24,8 @@ public:
     QStringList wmClass(xcb_window_t window) const;
     // Whether _NET_WM_STATE holds the atom named `state`.
     bool hasState(xcb_window_t window, const char* state) const;
+    // Whether the window manager's _NET_WM_ALLOWED_ACTIONS holds the atom named `action`.
+    bool allows(xcb_window_t window, const char* action) const;
     // ICCCM WM_STATE: true while the window is iconified.
     bool iconic(xcb_window_t window) const;
     // The program's fixed size, when WM_NORMAL_HINTS gives equal minimum and maximum sizes.
@@ -35,6 +37,9 @@ public:
     xcb_connection_t* connection() const { return connection_; }
 
 private:
+    // Whether the list of atoms in `property` holds the atom named `name`.
+    bool holds(xcb_window_t window, xcb_atom_t property, const char* name) const;
+
     xcb_connection_t* connection_ = nullptr;
     // The library's calls take it as non-const, though reading changes nothing in it.
     mutable xcb_ewmh_connection_t ewmh_{};
