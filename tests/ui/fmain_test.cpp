@@ -249,7 +249,7 @@ void FMainTest::viewLogOpensTheLogOnceItExists()
 
 void FMainTest::urlBoxAndButtonShareTheFocus()
 {
-    QApplication::setActiveWindow(window.get());
+    window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
     QTRY_COMPARE(QApplication::focusWidget(), url());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -260,7 +260,7 @@ void FMainTest::urlBoxAndButtonShareTheFocus()
 
 void FMainTest::keysWithAltOrMetaTypeNothingAndTheKeyboardDrivesTheRest()
 {
-    QApplication::setActiveWindow(window.get());
+    window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
     QTRY_COMPARE(QApplication::focusWidget(), url());
     // The menus have no access keys: Alt+F and Alt+A would otherwise type into the address.
