@@ -172,8 +172,8 @@ void DesktopMainWindowTest::titlesHintsAndIconsAreWhatTheDesktopReads()
     for (const auto& row : rows) {
         const xcb_window_t id = xid(row.window);
         QTRY_COMPARE(probe->netWmName(id), QString::fromLatin1(row.title));
-        // The class names the program (the instance is the executable's own name).
-        QCOMPARE(probe->wmClass(id).value(1), QStringLiteral("sentrilo"));
+        // The class is the one the desktop entry names (the instance is the executable's name).
+        QCOMPARE(probe->wmClass(id).value(1), QStringLiteral(SENTRILO_ENTRY_CLASS));
         QCOMPARE(probe->fixedSize(id), row.window->size());
         const std::vector<QSize> icons = probe->iconSizes(id);
         QVERIFY2(std::find(icons.begin(), icons.end(), QSize(32, 32)) != icons.end(), row.title);
@@ -222,6 +222,7 @@ void DesktopMainWindowTest::checksWhileMinimizedMarkRingAndNotify()
                 QCOMPARE(call.body, QStringLiteral("http://127.0.0.1:9/a?b&amp;c\n")
                         + statusLine()->text().toHtmlEscaped());
                 QCOMPARE(call.icon, QStringLiteral("sentrilo"));
+                QCOMPARE(call.desktopEntry, QStringLiteral(SENTRILO_ENTRY_CLASS));
                 const qsizetype index = notifications.calls().size() - 1;
                 QCOMPARE(call.replacesId, index > 0 ? notifications.calls().at(index - 1).id : 0u);
             }
@@ -423,6 +424,11 @@ void DesktopMainWindowTest::theIndicatorFollowsTheWatch()
         QVERIFY2(tip.contains(toolTip(statusLine()->text())), qPrintable(tip));
         QVERIFY2(shows(row.markAfter, picture), row.markAfter);
     }
+
+    // A panel finds the program's entry by the indicator's id.
+    QVERIFY(callIndicator(watcher.item(), {QStringLiteral("org.freedesktop.DBus.Properties.Get"),
+        QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Id")})
+            .contains(QStringLiteral("'" SENTRILO_ENTRY_CLASS "'")));
 
     // A click on it brings the window back; Stop takes it away.
     minimize(window.get());
