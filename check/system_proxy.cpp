@@ -11,6 +11,8 @@
 #include <exception>
 #include <memory>
 
+#include <dlfcn.h>
+
 namespace check {
 
 namespace {
@@ -27,10 +29,14 @@ constexpr std::array<std::string_view, 6> kCurlProxySchemes = {
     "http", "https", "socks4", "socks4a", "socks5", "socks5h"};
 
 // How libproxy tells a GNOME, MATE or KDE session, whose own settings it reads instead of the
-// proxy variables.
-constexpr std::array<std::string_view, 2> kGnomeSessions = {"gnome", "mate"};
+// proxy variables. 0.4 (Debian 12) goes by the session's variables; MATE keeps its proxy settings
+// in GNOME's schema, which 0.4 reads there too.
+constexpr std::array<std::string_view, 3> kGnomeSessions = {"gnome", "gnome-wayland", "mate"};
 constexpr const char* kGnomeSessionId = "GNOME_DESKTOP_SESSION_ID";
 constexpr const char* kKdeSession = "KDE_FULL_SESSION";
+// 0.5 (Debian 13) goes by the desktops XDG_CURRENT_DESKTOP lists, looking for these in it.
+constexpr const char* kCurrentDesktop = "XDG_CURRENT_DESKTOP";
+constexpr std::array<std::string_view, 2> kDesktopsRead = {"GNOME", "KDE"};
 
 struct FactoryFree {
     void operator()(pxProxyFactory* factory) const noexcept { px_proxy_factory_free(factory); }
@@ -40,11 +46,54 @@ struct AnswersFree {
     void operator()(char** answers) const noexcept { px_proxy_factory_free_proxies(answers); }
 };
 
+// libproxy 0.5 added this function. A program built against 0.4 runs on 0.5 too, so the version
+// is told at run time.
+bool libproxyReadsCurrentDesktop()
+{
+    static const bool newer = ::dlsym(RTLD_DEFAULT, "px_proxy_factory_get_type") != nullptr;
+    return newer;
+}
+
+// The desktops XDG_CURRENT_DESKTOP lists, "" where it is unset.
+std::string_view currentDesktops()
+{
+    const char* desktops = std::getenv(kCurrentDesktop);
+    return desktops != nullptr ? desktops : "";
+}
+
+// As libproxy 0.5 looks for a desktop in the list: anywhere in it.
+bool mentions(std::string_view desktops, std::string_view desktop)
+{
+    return desktops.find(desktop) != std::string_view::npos;
+}
+
+bool inMateSession()
+{
+    return (':' + std::string(currentDesktops()) + ':').find(":MATE:") != std::string::npos;
+}
+
+// libproxy 0.5 reads GNOME's settings only where XDG_CURRENT_DESKTOP names GNOME, and decides so
+// when the factory is made; a MATE user's settings would be lost on it. So in a MATE session the
+// factory is made while the variable names GNOME as well, and the variable is given back at once.
+// Replacing a variable that is there swaps one pointer in the C library's list and frees nothing,
+// so a thread reading the environment meanwhile sees one value or the other; and while a check
+// runs, the window starts no program that could inherit it (input waits for the check's end).
+pxProxyFactory* newFactory()
+{
+    const std::string own(currentDesktops());
+    if (!libproxyReadsCurrentDesktop() || !inMateSession() || mentions(own, "GNOME"))
+        return px_proxy_factory_new();
+    ::setenv(kCurrentDesktop, (own + ":GNOME").c_str(), 1);
+    pxProxyFactory* made = px_proxy_factory_new();
+    ::setenv(kCurrentDesktop, own.c_str(), 1);
+    return made;
+}
+
 // One for the program's life: libproxy caches the desktop's settings in it and follows their
 // changes. Made at the first check, so a program that never checks never starts its helpers.
 pxProxyFactory* factory()
 {
-    static const std::unique_ptr<pxProxyFactory, FactoryFree> instance(px_proxy_factory_new());
+    static const std::unique_ptr<pxProxyFactory, FactoryFree> instance(newFactory());
     return instance.get();
 }
 
@@ -65,6 +114,11 @@ bool proxiesSwitchedOff()
 
 bool desktopSettingsApply()
 {
+    if (libproxyReadsCurrentDesktop()) {
+        // MATE's settings are read as newFactory() arranges.
+        const auto named = [](std::string_view desktop) { return mentions(currentDesktops(), desktop); };
+        return std::ranges::any_of(kDesktopsRead, named) || inMateSession();
+    }
     const char* session = std::getenv("DESKTOP_SESSION");
     const auto isSession = [&](std::string_view name) { return session != nullptr && session == name; };
     return std::getenv(kGnomeSessionId) != nullptr || std::getenv(kKdeSession) != nullptr

@@ -1,9 +1,10 @@
 #pragma once
 
 // The proxies a check goes through, as the system is configured: the desktop's own settings
-// (GNOME, KDE) or the proxy environment variables, read through libproxy; a variable without a
-// scheme is read as curl reads it, no_proxy included. The environment is only ever read, never
-// changed, so the programs a user starts from here see it as it was.
+// (GNOME, MATE, KDE) or the proxy environment variables, read through libproxy; a variable without
+// a scheme is read as curl reads it, no_proxy included. The environment is read, and changed only
+// for the moment libproxy's factory is made in a MATE session (see system_proxy.cpp), so the
+// programs a user starts from here see it as it was.
 
 #include <optional>
 #include <string>

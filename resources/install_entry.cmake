@@ -1,7 +1,8 @@
 # Run by `cmake --install` (see CMakeLists.txt): the desktop entry needs the absolute path of the
 # installed program and, for a per-user install, bin/ needs a link to it, and only the install
-# step knows the prefix. Expects SENTRILO_DESKTOP_TEMPLATE to name sentrilo.desktop.in, and
-# SENTRILO_SYSTEM_INSTALL to say whether the program went to bin/ itself.
+# step knows the prefix. Expects SENTRILO_DESKTOP_TEMPLATE to name sentrilo.desktop.in,
+# SENTRILO_DESKTOP_ID the entry's name, and SENTRILO_SYSTEM_INSTALL to say whether the program
+# went to bin/ itself.
 
 function(sentrilo_desktop_exec path out_var)
     if(path MATCHES "\n")
@@ -36,12 +37,12 @@ function(sentrilo_install_entry_and_link)
     sentrilo_desktop_exec("${program}" SENTRILO_EXEC)
     file(READ "${SENTRILO_DESKTOP_TEMPLATE}" entry)
     string(CONFIGURE "${entry}" entry @ONLY)
-    set(desktop "${root}/share/applications/sentrilo.desktop")
+    set(desktop "${root}/share/applications/${SENTRILO_DESKTOP_ID}.desktop")
     message(STATUS "Installing: ${desktop}")
     file(MAKE_DIRECTORY "${root}/share/applications")
     file(WRITE "${desktop}" "${entry}")
     # Listed like the files CMake copies itself, so install_manifest.txt can drive an uninstall.
-    list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${prefix}/share/applications/sentrilo.desktop")
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${prefix}/share/applications/${SENTRILO_DESKTOP_ID}.desktop")
 
     if(NOT SENTRILO_SYSTEM_INSTALL)
         # Relative, so the tree still works when DESTDIR staging moves it or the prefix is relocated.

@@ -70,7 +70,7 @@ void DesktopNotifier::notify(const Status& status)
 void DesktopNotifier::send(const QString& summary, const QString& body)
 {
     QDBusMessage message = call(QStringLiteral("Notify"));
-    const QVariantMap hints{{QStringLiteral("desktop-entry"), QString(texts::kProgramId)}};
+    const QVariantMap hints{{QStringLiteral("desktop-entry"), QString(texts::kDesktopId)}};
     message << QString(texts::kProductTitle) << lastId_ << QString(texts::kProgramId) << summary
             << (markup_ == Markup::Html ? body.toHtmlEscaped() : body) << QStringList() << hints
             << qint32{-1};

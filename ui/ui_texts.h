@@ -32,6 +32,8 @@ inline constexpr QLatin1String kMenuAboutProgram("About the Sentrilo");
 inline constexpr QLatin1String kMenuAboutSponsor("About Yondrel");
 
 inline constexpr QLatin1String kProgramId(check::texts::kProgramId.data(), check::texts::kProgramId.size());
+// The name of its desktop entry, which its windows and notifications refer to (set by the build).
+inline constexpr QLatin1String kDesktopId(SENTRILO_DESKTOP_ID);
 
 inline constexpr QLatin1String kSponsorHost(check::texts::kSponsorHost.data(), check::texts::kSponsorHost.size());
 inline constexpr QLatin1String kSponsorReferralQuery("?tolvan");

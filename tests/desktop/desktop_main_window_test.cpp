@@ -179,8 +179,8 @@ void DesktopMainWindowTest::titlesHintsAndIconsAreWhatTheDesktopReads()
     for (const auto& row : rows) {
         const xcb_window_t id = xid(row.window);
         QTRY_COMPARE(probe->netWmName(id), QString::fromLatin1(row.title));
-        // The class names the program (the instance is the executable's own name).
-        QCOMPARE(probe->wmClass(id).value(1), QStringLiteral("sentrilo"));
+        // The class is the one the desktop entry names (the instance is the executable's name).
+        QCOMPARE(probe->wmClass(id).value(1), QStringLiteral(SENTRILO_ENTRY_CLASS));
         QCOMPARE(probe->fixedSize(id), row.window->size());
         const std::vector<QSize> icons = probe->iconSizes(id);
         QVERIFY2(std::find(icons.begin(), icons.end(), QSize(32, 32)) != icons.end(), row.title);
@@ -231,6 +231,7 @@ void DesktopMainWindowTest::checksWhileMinimizedMarkRingAndNotify()
                         + statusLine()->text().toHtmlEscaped()
                         + (*row.body ? QString() : QStringLiteral("\nThe answer was empty.")));
                 QCOMPARE(call.icon, QStringLiteral("sentrilo"));
+                QCOMPARE(call.desktopEntry, QStringLiteral(SENTRILO_ENTRY_CLASS));
                 const qsizetype index = notifications.calls().size() - 1;
                 QCOMPARE(call.replacesId, index > 0 ? notifications.calls().at(index - 1).id : 0u);
             }
@@ -448,6 +449,11 @@ void DesktopMainWindowTest::theIndicatorFollowsTheWatch()
         QVERIFY2(tip.contains(toolTip(statusLine()->text(), row.markAfter)), qPrintable(tip));
         QVERIFY2(shows(row.markAfter, picture), row.markAfter);
     }
+
+    // A panel finds the program's entry by the indicator's id.
+    QVERIFY(callIndicator(watcher.item(), {QStringLiteral("org.freedesktop.DBus.Properties.Get"),
+        QStringLiteral("org.kde.StatusNotifierItem"), QStringLiteral("Id")})
+            .contains(QStringLiteral("'" SENTRILO_ENTRY_CLASS "'")));
 
     // A click on it brings the window back; Stop takes it away.
     minimize(window.get());

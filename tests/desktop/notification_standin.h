@@ -18,6 +18,7 @@ public:
         QString icon;
         QString summary;
         QString body;
+        QString desktopEntry; // the hint naming the sender's desktop entry
         uint id = 0;
     };
 
@@ -36,9 +37,10 @@ public Q_SLOTS:
     // Like most services: it reads markup in a body.
     QStringList GetCapabilities() const { return {QStringLiteral("body"), QStringLiteral("body-markup")}; }
     uint Notify(const QString& appName, uint replacesId, const QString& icon, const QString& summary,
-        const QString& body, const QStringList&, const QVariantMap&, int)
+        const QString& body, const QStringList&, const QVariantMap& hints, int)
     {
-        calls_.append({appName, replacesId, icon, summary, body, replacesId != 0 ? replacesId : ++lastId_});
+        calls_.append({appName, replacesId, icon, summary, body, hints.value(QStringLiteral("desktop-entry")).toString(),
+            replacesId != 0 ? replacesId : ++lastId_});
         return calls_.last().id;
     }
 

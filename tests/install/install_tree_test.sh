@@ -1,10 +1,11 @@
 #!/bin/sh
-# Usage: install_tree_test.sh BUILD_DIR [CMAKE]
+# Usage: install_tree_test.sh BUILD_DIR CMAKE DESKTOP_ID
 # Runs `cmake --install` of an already built tree into fresh prefixes and checks the result.
 set -u
 
 build=$(cd "$1" && pwd) || exit 1
-cmake=${2:-cmake}
+cmake=$2
+id=$3
 work=$(mktemp -d "${TMPDIR:-/tmp}/sentrilo-install.XXXXXX") || exit 1
 trap 'rm -rf "$work"' EXIT
 trap 'exit 1' HUP INT TERM
@@ -39,7 +40,7 @@ xpm_is() { # xpm_is FILE SIZE
 }
 
 identify_is() { [ "$(identify -format '%m %w %h' "$1" 2>/dev/null)" = "$2" ]; }
-exec_line() { grep '^Exec=' "$1/share/applications/sentrilo.desktop"; }
+exec_line() { grep '^Exec=' "$1/share/applications/$id.desktop"; }
 lacks() { ! grep -q "$2" "$1"; }
 in_manifest() { grep -qx "$1" "$build/install_manifest.txt"; }
 
@@ -50,8 +51,10 @@ check_tree() { # check_tree ROOT: what every installed tree must hold
     check "bin/sentrilo is a symlink" test -L "$root/bin/sentrilo"
     check "bin/sentrilo links relatively" test "$(readlink "$root/bin/sentrilo")" = ../opt/sentrilo/sentrilo
     check "bin/sentrilo resolves to the executable" test "$root/bin/sentrilo" -ef "$binary"
-    desktop=$root/share/applications/sentrilo.desktop
+    desktop=$root/share/applications/$id.desktop
     check "desktop entry installed" test -f "$desktop"
+    check "desktop entry named after the windows' class" grep -qx "StartupWMClass=$id" "$desktop"
+    check "metadata named after its id" grep -q "<id>$id</id>" "$root/share/metainfo/$id.metainfo.xml"
     check "desktop entry names the program" grep -qx 'Name=Vorn Sentrilo' "$desktop"
     check "desktop entry icon" grep -qx 'Icon=sentrilo' "$desktop"
     check "desktop entry declares its notifications" grep -qx "X-GNOME-UsesNotifications=true" "$desktop"
@@ -83,7 +86,7 @@ if install_into "$prefix"; then
     if install_into "$prefix"; then
         check "reinstall keeps the link" test "$prefix/bin/sentrilo" -ef "$prefix/opt/sentrilo/sentrilo"
     fi
-    check "manifest lists the entry" in_manifest "$prefix/share/applications/sentrilo.desktop"
+    check "manifest lists the entry" in_manifest "$prefix/share/applications/$id.desktop"
     check "manifest lists the link" in_manifest "$prefix/bin/sentrilo"
 fi
 

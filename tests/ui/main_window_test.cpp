@@ -208,7 +208,7 @@ void MainWindowTest::viewLogOpensTheLogOnceItExists()
 
 void MainWindowTest::urlBoxAndButtonShareTheFocus()
 {
-    QApplication::setActiveWindow(window.get());
+    window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
     QTRY_COMPARE(QApplication::focusWidget(), urlBox());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -219,7 +219,7 @@ void MainWindowTest::urlBoxAndButtonShareTheFocus()
 
 void MainWindowTest::keysWithAltOrMetaTypeNothingAndTheKeyboardDrivesTheRest()
 {
-    QApplication::setActiveWindow(window.get());
+    window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
     QTRY_COMPARE(QApplication::focusWidget(), urlBox());
     // The menus have no access keys: Alt+F and Alt+A would otherwise type into the address.
