@@ -1,7 +1,7 @@
 #include "check/check_log.h"
 
 #include "check/check_texts.h"
-#include "check/url_password.h"
+#include "check/typed_url.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -61,6 +61,8 @@ std::string logRecord(std::string_view url, std::string_view status)
 LogFile::LogFile(const std::string& path) noexcept
     : fd_(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR))
 {
+    if (fd_ < 0)
+        error_.assign(errno, std::system_category());
 }
 
 LogFile::~LogFile()
@@ -84,8 +86,11 @@ bool LogFile::writeLine(std::string_view text)
         const ssize_t written = ::write(fd_, rest.data(), rest.size());
         if (written < 0 && errno == EINTR)
             continue;
-        if (written <= 0)
+        if (written <= 0) {
+            // A write that takes nothing without an error can only mean the device is full.
+            error_.assign(written < 0 ? errno : ENOSPC, std::system_category());
             return false;
+        }
         rest.remove_prefix(static_cast<std::size_t>(written));
     }
     return true;

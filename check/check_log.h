@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace check {
 
@@ -20,8 +21,8 @@ std::string escapeHtml(std::string_view text);
 std::string logRecord(std::string_view url, std::string_view status);
 
 // The log file, open for appending for as long as the object lives; a new one is created
-// readable by its owner only. Every operation on a file that could not be opened quietly does
-// nothing.
+// readable by its owner only. Every operation on a file that could not be opened does nothing,
+// and error() tells why.
 class LogFile {
 public:
     explicit LogFile(const std::string& path) noexcept;
@@ -33,9 +34,12 @@ public:
     // Writes `text` and ends the line with CR LF, all in one write, so that records of several
     // programs sharing the log never interleave. False when it could not be written whole.
     bool writeLine(std::string_view text);
+    // The system's error from the last open or write that failed; none while all went well.
+    std::error_code error() const { return error_; }
 
 private:
     int fd_ = -1;
+    std::error_code error_;
 };
 
 } // namespace check

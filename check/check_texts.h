@@ -11,9 +11,6 @@ inline constexpr std::string_view kStatusDownOpen = "Status: SITE DOWN (";
 inline constexpr std::string_view kStatusUpOpen = "Status: SITE OK (";
 inline constexpr std::string_view kStatusClose = ")";
 
-inline constexpr std::string_view kCaptionDown = "[Site Down]";
-inline constexpr std::string_view kCaptionUp = "[Site OK]";
-
 // The program's name to the desktop: its executable, desktop entry, icon, notifications and
 // state folder.
 inline constexpr std::string_view kProgramId = "sentrilo";
@@ -22,10 +19,16 @@ inline constexpr std::string_view kProgramId = "sentrilo";
 // at anyone's real site.
 inline constexpr std::string_view kSponsorHost = "www.yondrel.example";
 
-// The short product name and, in brackets, the home page: the sponsor's.
+// The sponsor's home page, which is also the program's.
+inline std::string sponsorHome()
+{
+    return "http://" + std::string(kSponsorHost) + "/";
+}
+
+// The short product name and, in brackets, the home page.
 inline std::string agentName()
 {
-    return "Sentrilo [http://" + std::string(kSponsorHost) + "/]";
+    return "Sentrilo [" + sponsorHome() + "]";
 }
 
 inline constexpr std::string_view kLogFileName = "snlog.html";

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 namespace check {
 
@@ -60,17 +61,17 @@ public:
     const std::shared_ptr<CURLM>& multi() const { return multi_; }
 
     // Never empty: a look-up that fails or names nothing means a direct connection.
-    std::vector<ProxyEntry> proxiesFor(const std::string& url) const
+    ProxyList proxiesFor(const std::string& url) const
     {
-        std::vector<ProxyEntry> proxies;
+        ProxyList proxies;
         try {
             if (proxies_)
                 proxies = proxies_(url);
-        } catch (...) {
-            proxies.clear();
+        } catch (const std::exception& error) {
+            proxies = ProxyList({}, std::string("the proxy look-up failed: ") + error.what());
         }
-        if (proxies.empty())
-            proxies.emplace_back();
+        if (proxies.entries.empty())
+            proxies.entries.emplace_back();
         return proxies;
     }
 
@@ -101,14 +102,16 @@ public:
     bool failedWithoutBody() const { return attempt_.done && attempt_.result != CURLE_OK && unread() == 0; }
     bool proxyErrorPage() const { return attempt_.proxyErrorPage; }
     std::size_t read(std::span<char> buffer);
+    // Tells how the latest attempt went, as far as it has gone.
+    void describe(InternetReport& report) const;
 
 private:
     static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* self);
     static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* self);
 
     std::size_t unread() const { return attempt_.pending.size() - attempt_.consumed; }
-    // Ends the attempt as failed; a fetch that fails is reported only as a site down.
-    void fail();
+    // Ends the attempt as failed, for a reason libcurl did not give itself.
+    void fail(CURLcode reason, std::string_view words);
     void step();
     void collectResult();
 
@@ -118,10 +121,12 @@ private:
     bool added_ = false;
     InternetLimits limits_;
     SteadyClock::time_point deadline_;
+    // libcurl's own words for a failure, more telling than those for its code alone.
+    std::array<char, CURL_ERROR_SIZE> errorText_{};
 
     // What one attempt at the transfer has seen; the next proxy's attempt starts afresh.
     struct Attempt {
-        bool viaProxy = false;
+        std::string proxy;
         bool proxyErrorPage = false;
         bool redirecting = false;
         std::string pending; // body bytes received and not yet read
@@ -130,31 +135,48 @@ private:
         bool headersDone = false;
         bool done = false;
         CURLcode result = CURLE_OK;
+        std::string failure; // our words for a failure libcurl did not report
     };
     Attempt attempt_;
 };
 
-void InternetRequest::fail()
+void InternetRequest::fail(CURLcode reason, std::string_view words)
 {
     attempt_.done = true;
-    attempt_.result = CURLE_FAILED_INIT;
+    attempt_.result = reason;
+    attempt_.failure = words;
+}
+
+void InternetRequest::describe(InternetReport& report) const
+{
+    report.proxy = attempt_.proxy;
+    report.proxyErrorPage = attempt_.proxyErrorPage;
+    report.error = attempt_.result;
+    if (attempt_.result == CURLE_OK)
+        report.message.clear();
+    else if (!attempt_.failure.empty())
+        report.message = attempt_.failure;
+    else if (errorText_.front() != '\0')
+        report.message = errorText_.data();
+    else
+        report.message = curl_easy_strerror(attempt_.result);
 }
 
 // Parses the URL and sets everything about the transfer but its proxy.
 bool InternetRequest::prepare(const InternetSession& session, const std::string& url)
 {
     if (!url_ || !easy_) {
-        fail();
+        fail(CURLE_OUT_OF_MEMORY, "libcurl could not make a request");
         return false;
     }
     // A NUL would silently cut the URL short and fetch some other address.
     if (url.find('\0') != std::string::npos) {
-        fail();
+        fail(CURLE_URL_MALFORMAT, "the URL holds a NUL character");
         return false;
     }
     // Parsed without scheme guessing: libcurl would otherwise take a bare host name for http.
-    if (curl_url_set(url_.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
-        fail();
+    if (const CURLUcode parsed = curl_url_set(url_.get(), CURLUPART_URL, url.c_str(), 0); parsed != CURLUE_OK) {
+        fail(CURLE_URL_MALFORMAT, curl_url_strerror(parsed));
         return false;
     }
 
@@ -171,10 +193,11 @@ bool InternetRequest::prepare(const InternetSession& session, const std::string&
         && curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &InternetRequest::onHeader) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_HEADERDATA, this) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &InternetRequest::onBody) == CURLE_OK
-        && curl_easy_setopt(easy, CURLOPT_WRITEDATA, this) == CURLE_OK;
+        && curl_easy_setopt(easy, CURLOPT_WRITEDATA, this) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText_.data()) == CURLE_OK;
     // libcurl keeps no response cache, so every request already goes to the server (or proxy).
     if (!configured) {
-        fail();
+        fail(CURLE_FAILED_INIT, "libcurl refused the request's options");
         return false;
     }
     return true;
@@ -190,11 +213,12 @@ bool InternetRequest::send(const ProxyEntry& entry, std::size_t entriesLeft)
         added_ = false;
     }
     attempt_ = Attempt{};
-    attempt_.viaProxy = !entry.proxy.empty();
+    attempt_.proxy = entry.proxy;
+    errorText_.front() = '\0';
 
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - SteadyClock::now());
     if (left.count() <= 0) {
-        fail();
+        fail(CURLE_OPERATION_TIMEDOUT, "no time was left to try this proxy");
         return false;
     }
     const auto share = left / static_cast<std::chrono::milliseconds::rep>(std::max<std::size_t>(entriesLeft, 1));
@@ -206,11 +230,11 @@ bool InternetRequest::send(const ProxyEntry& entry, std::size_t entriesLeft)
         && curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectTimeout.count())) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count())) == CURLE_OK;
     if (!configured) {
-        fail();
+        fail(CURLE_FAILED_INIT, "libcurl refused the proxy's options");
         return false;
     }
     if (curl_multi_add_handle(multi_.get(), easy) != CURLM_OK) {
-        fail();
+        fail(CURLE_FAILED_INIT, "libcurl could not start the transfer");
         return false;
     }
     added_ = true;
@@ -221,7 +245,7 @@ bool InternetRequest::send(const ProxyEntry& entry, std::size_t entriesLeft)
 // that answered, even with an error: only then is the next proxy worth trying.
 bool InternetRequest::proxyUnreachable() const
 {
-    if (!attempt_.done || !attempt_.viaProxy)
+    if (!attempt_.done || attempt_.proxy.empty())
         return false;
     if (attempt_.result == CURLE_COULDNT_RESOLVE_PROXY)
         return true;
@@ -299,15 +323,16 @@ void InternetRequest::step()
     const std::size_t before = attempt_.pending.size();
     const bool headersBefore = attempt_.headersDone;
     int running = 0;
-    if (curl_multi_perform(multi_.get(), &running) != CURLM_OK) {
-        fail();
+    if (const CURLMcode performed = curl_multi_perform(multi_.get(), &running); performed != CURLM_OK) {
+        fail(CURLE_FAILED_INIT, curl_multi_strerror(performed));
         return;
     }
     collectResult();
     if (attempt_.done || attempt_.pending.size() != before || attempt_.headersDone != headersBefore)
         return;
-    if (curl_multi_poll(multi_.get(), nullptr, 0, kPollMilliseconds, nullptr) != CURLM_OK)
-        fail();
+    if (const CURLMcode polled = curl_multi_poll(multi_.get(), nullptr, 0, kPollMilliseconds, nullptr);
+        polled != CURLM_OK)
+        fail(CURLE_FAILED_INIT, curl_multi_strerror(polled));
 }
 
 void InternetRequest::waitForHeaders()
@@ -322,8 +347,8 @@ std::size_t InternetRequest::read(std::span<char> buffer)
         if (attempt_.paused) {
             attempt_.paused = false;
             // May deliver the held-back data straight into onBody.
-            if (curl_easy_pause(easy_.get(), CURLPAUSE_CONT) != CURLE_OK)
-                fail();
+            if (const CURLcode resumed = curl_easy_pause(easy_.get(), CURLPAUSE_CONT); resumed != CURLE_OK)
+                fail(resumed, "the transfer could not be resumed");
             continue;
         }
         step();
@@ -357,45 +382,63 @@ SessionHandle internetOpen(std::string_view agent, const InternetLimits& limits,
         if (multi == nullptr)
             return {};
         return SessionHandle(new InternetSession(std::string(agent), limits, std::move(proxies), multi));
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         return {};
     }
 }
 
-RequestHandle internetOpenUrl(InternetSession* session, const std::string& url)
+RequestHandle internetOpenUrl(InternetSession* session, const std::string& url, InternetReport* report)
 {
-    if (session == nullptr)
+    InternetReport ignored;
+    InternetReport& told = report != nullptr ? *report : ignored;
+    told = {};
+    if (session == nullptr) {
+        told.error = CURLE_FAILED_INIT;
+        told.message = "no internet session: libcurl could not be started";
         return {};
+    }
     try {
         RequestHandle request(new InternetRequest(session->multi()));
-        if (!request->prepare(*session, url))
-            return {};
-        // The look-up belongs to every check: the settings may have changed since the last one.
-        // Proxies are tried in the order named, moving on only from one that cannot be
-        // connected to; whatever a reachable proxy answers is the answer.
-        const std::vector<ProxyEntry> proxies = session->proxiesFor(url);
-        for (std::size_t i = 0; i < proxies.size(); ++i) {
-            if (!request->send(proxies[i], proxies.size() - i))
-                return {};
-            request->waitForHeaders();
-            if (!request->proxyUnreachable())
-                break;
+        const bool prepared = request->prepare(*session, url);
+        if (prepared) {
+            // The look-up belongs to every check: the settings may have changed since the last
+            // one. Proxies are tried in the order named, moving on only from one that cannot be
+            // connected to; whatever a reachable proxy answers is the answer.
+            const ProxyList proxies = session->proxiesFor(url);
+            told.proxyLookupProblem = proxies.problem;
+            for (std::size_t i = 0; i < proxies.entries.size(); ++i) {
+                if (!request->send(proxies.entries[i], proxies.entries.size() - i))
+                    break;
+                request->waitForHeaders();
+                if (!request->proxyUnreachable())
+                    break;
+            }
         }
-        if (request->failedWithoutBody() || request->proxyErrorPage())
+        request->describe(told);
+        if (!prepared || request->failedWithoutBody() || request->proxyErrorPage())
             return {};
         return request;
-    } catch (...) {
+    } catch (const std::exception& error) {
+        told.error = CURLE_OUT_OF_MEMORY;
+        told.message = error.what();
         return {};
     }
 }
 
-std::size_t internetReadFile(InternetRequest* request, std::span<char> buffer)
+std::size_t internetReadFile(InternetRequest* request, std::span<char> buffer, InternetReport* report)
 {
     if (request == nullptr || buffer.empty())
         return 0;
     try {
-        return request->read(buffer);
-    } catch (...) {
+        const std::size_t count = request->read(buffer);
+        if (count == 0 && report != nullptr)
+            request->describe(*report);
+        return count;
+    } catch (const std::exception& error) {
+        if (report != nullptr) {
+            report->error = CURLE_OUT_OF_MEMORY;
+            report->message = error.what();
+        }
         return 0;
     }
 }

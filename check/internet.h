@@ -27,7 +27,20 @@ struct InternetLimits {
 };
 
 // Names the proxies to try for a URL, in order.
-using ProxyLookup = std::function<std::vector<ProxyEntry>(const std::string& url)>;
+using ProxyLookup = std::function<ProxyList(const std::string& url)>;
+
+// How a request went, for the check's diagnostics and for the cause of a site found down.
+struct InternetReport {
+    // The proxy of the last attempt, as libcurl takes it; empty for a direct connection.
+    std::string proxy;
+    // What ended the request: libcurl's code (CURLE_OK while nothing did) and its words for it.
+    int error = 0;
+    std::string message;
+    // The answer was a page the proxy wrote itself, which tells nothing about the site.
+    bool proxyErrorPage = false;
+    // Why the proxy look-up named nothing, when it failed; the request then went direct.
+    std::string proxyLookupProblem;
+};
 
 class InternetSession;
 class InternetRequest;
@@ -49,12 +62,13 @@ SessionHandle internetOpen(std::string_view agent, const InternetLimits& limits 
 // have arrived, or null when the URL cannot be fetched at all (bad or unsupported URL, refused
 // connection, time-out, an error page the proxy wrote itself, ...). A proxy that cannot be
 // connected to (unresolvable, refused, silent) gives way to the next one named, and none may
-// take the time the ones after it need. Nothing is ever served from a cache.
-RequestHandle internetOpenUrl(InternetSession* session, const std::string& url);
+// take the time the ones after it need. Nothing is ever served from a cache. Tells how it went in
+// `report`, when given.
+RequestHandle internetOpenUrl(InternetSession* session, const std::string& url, InternetReport* report = nullptr);
 
 // Reads up to buffer.size() body bytes into `buffer` and returns their count: 0 once the body is
-// exhausted, and also on any failure or a null request.
-std::size_t internetReadFile(InternetRequest* request, std::span<char> buffer);
+// exhausted, and also on any failure or a null request. A failure is told in `report`, when given.
+std::size_t internetReadFile(InternetRequest* request, std::span<char> buffer, InternetReport* report = nullptr);
 
 // Releases a handle; a null one is left alone.
 template <typename Handle>

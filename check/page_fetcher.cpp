@@ -5,30 +5,31 @@
 
 #include <algorithm>
 #include <array>
+#include <new>
 #include <span>
 
 namespace check {
 
-std::string FetchPage(const std::string& url, const InternetLimits& limits)
+Page fetchPage(const std::string& url, const InternetLimits& limits)
 {
-    std::string result;
+    Page page;
     try {
         SessionHandle session = internetOpen(texts::agentName(), limits);
-        RequestHandle request = internetOpenUrl(session.get(), browserUrl(url));
+        RequestHandle request = internetOpenUrl(session.get(), browserUrl(url), &page.report);
         std::array<char, kReadBufferSize> buffer;
         for (;;) {
-            const std::size_t wanted = std::min(buffer.size(), kMaxBodyBytes - result.size());
-            const std::size_t count = internetReadFile(request.get(), std::span(buffer).first(wanted));
-            result.append(buffer.data(), count);
-            if (count == 0 || result.size() >= kMaxBodyBytes)
+            const std::size_t wanted = std::min(buffer.size(), kMaxBodyBytes - page.body.size());
+            const std::size_t count = internetReadFile(request.get(), std::span(buffer).first(wanted), &page.report);
+            page.body.append(buffer.data(), count);
+            if (count == 0 || page.body.size() >= kMaxBodyBytes)
                 break;
         }
         internetCloseHandle(request);
         internetCloseHandle(session);
-    } catch (...) {
+    } catch (const std::bad_alloc&) {
         // Out of memory while growing the body: what was read so far still tells the verdict.
     }
-    return result;
+    return page;
 }
 
 } // namespace check

@@ -13,9 +13,18 @@ inline constexpr std::size_t kReadBufferSize = 2048;
 // say) from exhausting memory or running on until the time-out.
 inline constexpr std::size_t kMaxBodyBytes = std::size_t{16} << 20;
 
+// What one fetch brought back: the body, empty when nothing could be fetched, and how it went.
+struct Page {
+    // A body alone is a page, as test stand-ins for the network give it.
+    Page(std::string body = {}, InternetReport report = {}) : body(std::move(body)), report(std::move(report)) {}
+
+    std::string body;
+    InternetReport report;
+};
+
 // Fetches `url`, taken as a browser takes typed text (see browserUrl), and returns its body, or
-// the empty text when nothing could be fetched. Never throws. The URL is taken as the locale's
-// 8-bit text.
-std::string FetchPage(const std::string& url, const InternetLimits& limits = {});
+// the empty text when nothing could be fetched, with how it went. Never throws. The URL is taken
+// as the locale's 8-bit text.
+Page fetchPage(const std::string& url, const InternetLimits& limits = {});
 
 } // namespace check

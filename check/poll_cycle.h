@@ -1,41 +1,63 @@
 #pragma once
 
-#include "check/site_window.h"
+#include "check/page_fetcher.h"
 #include "check/timestamp.h"
 
-#include <cstdint>
+#include <chrono>
 #include <functional>
 #include <string>
+#include <system_error>
 
 namespace check {
 
-using PageFetcher = std::function<std::string(const std::string& url)>;
+// The time from the end of one check to the start of the next.
+inline constexpr std::chrono::seconds kPollInterval{60};
+
+// A site is up when its answer carries at least one byte of body, whatever its status.
+enum class Verdict { Down, Up };
+
+using PageFetcher = std::function<Page(const std::string& url)>;
 
 // The status line a verdict leaves: its opening, the timestamp of `when`, and the close.
-std::string verdictStatus(bool up, std::chrono::system_clock::time_point when);
+std::string verdictStatus(Verdict verdict, std::chrono::system_clock::time_point when);
 
-// One check of the watched site, and the verdict it leaves for the next one.
+// What one check found.
+struct Outcome {
+    Verdict verdict = Verdict::Down;
+    // The verdict differs from the one before; before the first check the site counts as down,
+    // so a first up verdict is a change and a first down one is not.
+    bool changed = false;
+    // The status line: the verdict with its time.
+    std::string status;
+    // Why the site was found down, for a program to read: libcurl's code and words, or what the
+    // answer lacked. Empty when it is up.
+    std::string cause;
+    // How the fetch went (the proxy it went through, the proxy look-up's trouble), and how long.
+    InternetReport fetch;
+    std::chrono::milliseconds took{};
+};
+
+// The checks of the watched site, one at a time, and the verdict that lasts from one to the next.
 class PollCycle {
 public:
     // `logFolder` is where the check log is kept; it is made at the first record if missing.
-    PollCycle(SiteWindow& window, PageFetcher fetch, Clock clock, std::string logFolder);
+    PollCycle(PageFetcher fetch, Clock clock, std::string logFolder);
 
-    // Fetches the URL, shows the verdict, alerts when it changed, logs it. Never throws: a step
-    // that fails is skipped and the next one runs.
-    void PollServer() noexcept;
+    // Fetches `url` and judges the site by what came back. Never throws.
+    Outcome check(const std::string& url);
 
-    // 1 when the last check found the site up; 0 after a down verdict or before any up one.
-    std::int16_t siteUp() const { return SiteUp; }
+    // Appends the record of a check of `url` that left the status line `status`. The system's
+    // error when it could not be written; nothing else of the check depends on it.
+    std::error_code record(const std::string& url, const std::string& status);
+
+    const std::string& logPath() const { return logPath_; }
 
 private:
-    void AlertUser(std::string_view marker);
-
-    SiteWindow& window_;
     PageFetcher fetch_;
     Clock clock_;
     std::string logFolder_;
     std::string logPath_;
-    std::int16_t SiteUp = 0;
+    Verdict last_ = Verdict::Down;
 };
 
 } // namespace check

@@ -1,12 +1,14 @@
 #include "check/system_proxy.h"
 
 #include "check/ascii_text.h"
+#include "check/typed_url.h"
 
 #include <proxy.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 
 #include <dlfcn.h>
@@ -15,7 +17,6 @@ namespace check {
 
 namespace {
 
-constexpr std::string_view kSchemeEnd = "://";
 constexpr std::string_view kDirect = "direct";
 
 // libproxy's own word for a SOCKS proxy of unstated version, as GNOME's settings give it.
@@ -174,30 +175,36 @@ std::optional<std::string> curlProxyFor(std::string_view answer)
     return std::nullopt;
 }
 
-std::vector<ProxyEntry> systemProxiesFor(const std::string& url)
+ProxyList systemProxiesFor(const std::string& url)
 {
-    const std::vector<ProxyEntry> direct{ProxyEntry()};
+    // A failed look-up goes direct, as a browser does, and says why.
+    const auto direct = [](std::string problem = {}) { return ProxyList({ProxyEntry()}, std::move(problem)); };
     if (proxiesSwitchedOff())
-        return direct;
+        return direct();
     try {
         if (std::optional<ProxyEntry> fromVariable = schemelessVariableProxy(url))
-            return {std::move(*fromVariable)};
+            return ProxyList({std::move(*fromVariable)});
         pxProxyFactory* proxies = factory();
         if (proxies == nullptr)
-            return direct;
+            return direct("libproxy could not be started");
         const std::unique_ptr<char*, AnswersFree> answers(px_proxy_factory_get_proxies(proxies, url.c_str()));
         if (!answers)
-            return direct;
+            return direct("libproxy gave no answer");
         // libproxy has applied the bypass list already.
         std::vector<ProxyEntry> usable;
+        std::string unusable;
         for (char** answer = answers.get(); *answer != nullptr; ++answer) {
             if (std::optional<std::string> proxy = curlProxyFor(*answer))
                 usable.push_back(std::move(*proxy));
+            else
+                unusable += (unusable.empty() ? "" : " ") + withoutPassword(*answer);
         }
         // Nothing libcurl can use is as good as a failed look-up.
-        return usable.empty() ? direct : usable;
-    } catch (...) {
-        return direct;
+        if (usable.empty())
+            return direct("libproxy named no proxy libcurl can use: " + unusable);
+        return ProxyList(std::move(usable));
+    } catch (const std::exception& error) {
+        return direct(std::string("the proxy look-up failed: ") + error.what());
     }
 }
 

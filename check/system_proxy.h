@@ -28,8 +28,20 @@ struct ProxyEntry {
     bool curlAppliesNoProxy;
 };
 
-// The proxies to try for `url`, in order. Never empty: a look-up that fails means direct.
-std::vector<ProxyEntry> systemProxiesFor(const std::string& url);
+// The proxies to try for a URL, in order, and why the look-up named none when it failed.
+struct ProxyList {
+    ProxyList(std::vector<ProxyEntry> entries = {}, std::string problem = {})
+        : entries(std::move(entries)), problem(std::move(problem))
+    {
+    }
+
+    std::vector<ProxyEntry> entries;
+    std::string problem;
+};
+
+// The proxies to try for `url`, in order. Never empty: a look-up that fails means direct, and
+// says why.
+ProxyList systemProxiesFor(const std::string& url);
 
 // One of libproxy's answers ("direct://", "http://host:port", "socks://host:port", ...) as a
 // libcurl proxy string, or nullopt for a kind of proxy libcurl cannot use.

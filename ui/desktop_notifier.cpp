@@ -1,5 +1,6 @@
 #include "ui/desktop_notifier.h"
 
+#include "ui/site_watch.h"
 #include "ui/ui_texts.h"
 
 #include <QDBusConnection>
@@ -27,11 +28,18 @@ DesktopNotifier::DesktopNotifier(QObject* parent) : QObject(parent)
 {
 }
 
-void DesktopNotifier::notify(const QString& summary, const QString& body)
+void DesktopNotifier::notify(const Status& status)
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
+    if (!status.verdict)
         return;
+    const QString summary = texts::marker(*status.verdict);
+    const QString body = status.url + u'\n' + status.line;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        trouble_.report(QStringLiteral("No notification is posted: there is no session bus (%1)")
+                            .arg(bus.lastError().message()));
+        return;
+    }
     pendingSummary_ = summary;
     pendingBody_ = body;
     if (markup_ == Markup::Asking)
@@ -48,6 +56,7 @@ void DesktopNotifier::notify(const QString& summary, const QString& body)
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
         finished->deleteLater();
         const QDBusPendingReply<QStringList> reply = *finished;
+        noteAnswer(reply.error(), "its capabilities");
         if (reply.isError()) {
             markup_ = Markup::Unknown; // no service yet: ask again next time
             return;
@@ -68,9 +77,19 @@ void DesktopNotifier::send(const QString& summary, const QString& body)
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
         finished->deleteLater();
         const QDBusPendingReply<uint> reply = *finished;
+        noteAnswer(reply.error(), "a notification");
         if (!reply.isError())
             lastId_ = reply.value();
     });
+}
+
+void DesktopNotifier::noteAnswer(const QDBusError& error, const char* asked)
+{
+    if (error.isValid())
+        trouble_.report(QStringLiteral("The notification service was asked for %1 and failed: %2 (%3)")
+                            .arg(QLatin1String(asked), error.message(), error.name()));
+    else
+        trouble_.clear(QStringLiteral("The notification service answers again."));
 }
 
 } // namespace ui

@@ -1,6 +1,5 @@
 #include "ui/fixed_text_rooms.h"
 
-#include "check/check_texts.h"
 #include "check/poll_cycle.h"
 #include "ui/layout.h"
 #include "ui/local_text.h"
@@ -37,11 +36,6 @@ struct Room {
     std::function<QSize(const Twips&)> space; // in pixels; a height only for wrapped text
 };
 
-QString latin1(std::string_view text)
-{
-    return QString::fromLatin1(text);
-}
-
 // The status line's verdict forms, with the locale's timestamp at two-digit fields in the
 // morning and in the evening, since an "AM" and a "PM" need not be equally wide.
 QStringList verdictForms()
@@ -58,9 +52,9 @@ QStringList verdictForms()
         local.tm_isdst = -1;
         const std::time_t when = std::mktime(&local);
         try {
-            for (const bool up : {false, true})
-                forms << fromLocal(check::verdictStatus(up, std::chrono::system_clock::from_time_t(when)));
-        } catch (...) {
+            for (const auto verdict : {check::Verdict::Down, check::Verdict::Up})
+                forms << fromLocal(check::verdictStatus(verdict, std::chrono::system_clock::from_time_t(when)));
+        } catch (const std::exception&) {
             // Without a clock the status line shows no verdict to make room for.
         }
     }
@@ -76,25 +70,25 @@ std::vector<Room> rooms()
         // The URL box lies over the end of its label: only the part before it is room.
         {Control::Label, texts::kUrlLabel,
             [](const Twips& twips) {
-                return QSize(twips.toPixels(main::kTUrl.left) - twips.toPixels(main::kLabel1.left), 0);
+                return QSize(twips.toPixels(main::kUrlBox.left) - twips.toPixels(main::kUrlCaption.left), 0);
             }},
-        {Control::Button, texts::kStart, width(main::kBMode)},
-        {Control::Button, texts::kStop, width(main::kBMode)},
-        {Control::Label, texts::kStatusReady, width(main::kLStatus)},
-        {Control::Label, latin1(check::texts::kStatusConnecting), width(main::kLStatus)},
-        {Control::Label, texts::bannerText(), width(main::kLabel2)},
+        {Control::Button, texts::kStart, width(main::kStartStopButton)},
+        {Control::Button, texts::kStop, width(main::kStartStopButton)},
+        {Control::Label, texts::kStatusReady, width(main::kStatusLine)},
+        {Control::Label, texts::kStatusConnecting, width(main::kStatusLine)},
+        {Control::Label, texts::bannerText(), width(main::kSponsorBanner)},
         {Control::WrappedLabel, texts::aboutText(),
-            [](const Twips& twips) { return twips.rect(about::kLabel2).size(); }},
+            [](const Twips& twips) { return twips.rect(about::kDescription).size(); }},
         // The sponsor text's box runs on behind the button; its words must end above it.
         {Control::WrappedLabel, texts::kSponsorText,
             [](const Twips& twips) {
-                return QSize(twips.rect(sponsor::kLabel2).width(),
-                    twips.toPixels(sponsor::kCommand1.top) - twips.toPixels(sponsor::kLabel2.top));
+                return QSize(twips.rect(sponsor::kDescription).width(),
+                    twips.toPixels(sponsor::kMoreInformationButton.top) - twips.toPixels(sponsor::kDescription.top));
             }},
-        {Control::Button, texts::kMoreInformation, width(sponsor::kCommand1)},
+        {Control::Button, texts::kMoreInformation, width(sponsor::kMoreInformationButton)},
     };
     for (const QString& form : verdictForms())
-        all.push_back({Control::Label, form, width(main::kLStatus)});
+        all.push_back({Control::Label, form, width(main::kStatusLine)});
     return all;
 }
 

@@ -53,7 +53,7 @@ QLabel* addLabel(QWidget* window, const QString& name, const QString& text, cons
 
 QLabel* addHeading(QWidget* window, const QString& text, const layout::Box& box)
 {
-    QLabel* label = addLabel(window, QStringLiteral("Label1"), text, box);
+    QLabel* label = addLabel(window, QStringLiteral("heading"), text, box);
     // The heading asks for the classic 8-point sans serif; the system's nearest one stands in.
     // 8.25 points is the size the layout was drawn for, so it grows with the layout, and a
     // large desktop font leaves the heading no smaller beside the text.

@@ -1,5 +1,5 @@
 #include "ui/application.h"
-#include "ui/fmain.h"
+#include "ui/main_window.h"
 #include "ui/platform_choice.h"
 
 #include <QApplication>
@@ -13,7 +13,7 @@ int main(int argc, char* argv[])
     QApplication app(count, arguments.data());
     ui::setupApplication();
 
-    ui::FMain window;
+    ui::MainWindow window;
     window.show();
     return QApplication::exec();
 }

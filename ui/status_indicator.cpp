@@ -1,6 +1,7 @@
 #include "ui/status_indicator.h"
 
 #include "ui/program_icon.h"
+#include "ui/site_watch.h"
 #include "ui/ui_texts.h"
 
 #include <QDBusConnection>
@@ -59,18 +60,14 @@ void StatusIndicator::setBusy(bool busy)
     update();
 }
 
-void StatusIndicator::setStatus(const QString& statusLine)
+void StatusIndicator::showStatus(const Status& status)
 {
-    status_ = statusLine;
+    status_ = status.line;
     if (icon_ != nullptr)
         icon_->setToolTip(toolTip());
-}
-
-void StatusIndicator::setVerdict(Verdict verdict)
-{
-    if (verdict == verdict_)
+    if (!status.verdict || status.verdict == verdict_)
         return;
-    verdict_ = verdict;
+    verdict_ = status.verdict;
     if (icon_ != nullptr)
         icon_->setIcon(verdictIcon());
 }
@@ -92,9 +89,16 @@ void StatusIndicator::ask()
         finished->deleteLater();
         const QDBusPendingReply<QDBusVariant> reply = *finished;
         if (reply.isError() && unanswered(reply.error())) {
+            trouble_.report(QStringLiteral("The status area did not answer: ") + reply.error().message());
             host_ = Host::Unknown;
             return;
         }
+        // No watcher at all only means a desktop without the status area; anything else failed.
+        if (reply.isError() && reply.error().type() != QDBusError::ServiceUnknown)
+            trouble_.report(QStringLiteral("The status area failed: %1 (%2)")
+                                .arg(reply.error().message(), reply.error().name()));
+        else
+            trouble_.clear(QStringLiteral("The status area answers again."));
         host_ = !reply.isError() && reply.value().variant().toBool() ? Host::Registered : Host::Absent;
         update();
     });
@@ -129,12 +133,9 @@ void StatusIndicator::update()
 
 QIcon StatusIndicator::verdictIcon() const
 {
-    switch (verdict_) {
-    case Verdict::Up: return siteUpIcon();
-    case Verdict::Down: return siteDownIcon();
-    case Verdict::None: break;
-    }
-    return programIcon();
+    if (!verdict_)
+        return programIcon();
+    return *verdict_ == check::Verdict::Up ? siteUpIcon() : siteDownIcon();
 }
 
 QString StatusIndicator::toolTip() const

@@ -1,12 +1,19 @@
 #pragma once
 
+#include "check/poll_cycle.h"
+#include "ui/diagnostics.h"
+
 #include <QObject>
 #include <QString>
+
+#include <optional>
 
 class QIcon;
 class QSystemTrayIcon;
 
 namespace ui {
+
+struct Status;
 
 // The verdict in the desktop's status area while watching: an icon that tells "no verdict
 // yet", up and down apart by its shape, and the status line as its tooltip.
@@ -21,8 +28,6 @@ class StatusIndicator : public QObject {
     Q_DISABLE_COPY_MOVE(StatusIndicator)
 
 public:
-    enum class Verdict { None, Up, Down };
-
     explicit StatusIndicator(QObject* parent = nullptr);
     ~StatusIndicator() override;
 
@@ -30,8 +35,8 @@ public:
     void setWatching(bool watching);
     // While a check runs, nothing may wait on the bus, and an activation waits for its end.
     void setBusy(bool busy);
-    void setStatus(const QString& statusLine);
-    void setVerdict(Verdict verdict);
+    // The status line as the tooltip; the verdict, once a check has given one, as the icon.
+    void showStatus(const ui::Status& status);
 
 Q_SIGNALS:
     // The user clicked the indicator.
@@ -49,9 +54,10 @@ private:
     bool watching_ = false;
     bool busy_ = false;
     bool activationPending_ = false;
-    Verdict verdict_ = Verdict::None;
+    std::optional<check::Verdict> verdict_;
     QString status_;
     QSystemTrayIcon* icon_ = nullptr;
+    Trouble trouble_{lcDesktop};
 };
 
 } // namespace ui

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "check/check_texts.h"
+#include "check/poll_cycle.h"
+#include "ui/version.h"
 
 #include <QLatin1String>
 #include <QString>
 
-// Every fixed text the windows show, kept together so they stay consistent.
+// Every fixed text the windows and the desktop show, kept together so they stay consistent.
 namespace ui::texts {
 
 inline constexpr QLatin1String kProductTitle("Vorn Sentrilo");
@@ -14,6 +16,12 @@ inline constexpr QLatin1String kUrlLabel("URL to monitor");
 inline constexpr QLatin1String kStart("Start");
 inline constexpr QLatin1String kStop("Stop");
 inline constexpr QLatin1String kStatusReady("Status: Ready");
+inline constexpr QLatin1String kStatusConnecting(
+    check::texts::kStatusConnecting.data(), check::texts::kStatusConnecting.size());
+
+// What the caption says of a verdict while the window is minimized, and a notification's summary.
+inline constexpr QLatin1String kMarkerUp("[Site OK]");
+inline constexpr QLatin1String kMarkerDown("[Site Down]");
 
 inline constexpr QLatin1String kMenuFile("File");
 inline constexpr QLatin1String kMenuExit("Exit");
@@ -33,9 +41,8 @@ inline constexpr QLatin1String kBannerOpen("Play free online games at ");
 inline constexpr QLatin1String kBannerClose("  Click Here!");
 
 inline constexpr QLatin1String kAboutTitle("About the Sentrilo");
-inline constexpr QLatin1String kAboutName("Vorn Sentrilo 1.2");
-inline constexpr QLatin1String kAboutText(
-    "This utility will poll your webserver every 60 seconds and log the results to ");
+inline constexpr QLatin1String kAboutTextOpen("This utility will poll your webserver every ");
+inline constexpr QLatin1String kAboutTextClose(" seconds and log the results to ");
 
 inline constexpr QLatin1String kSponsorTitle("About Yondrel");
 inline constexpr QLatin1String kSponsorName("Yondrel");
@@ -44,9 +51,14 @@ inline constexpr QLatin1String kSponsorText(
 inline constexpr QLatin1String kMoreInformation("More Information");
 
 // The texts made of several parts.
+inline QString marker(check::Verdict verdict)
+{
+    return verdict == check::Verdict::Up ? kMarkerUp : kMarkerDown;
+}
+
 inline QString sponsorHome()
 {
-    return QLatin1String("http://") + kSponsorHost + u'/';
+    return QString::fromStdString(check::texts::sponsorHome());
 }
 
 inline QString sponsorReferral()
@@ -59,9 +71,15 @@ inline QString bannerText()
     return kBannerOpen + QString(kSponsorHost) + kBannerClose;
 }
 
+inline QString aboutName()
+{
+    return kProductTitle + u' ' + QLatin1String(kVersion.data(), kVersion.size());
+}
+
 inline QString aboutText()
 {
-    return kAboutText + (u'"' + QString::fromLatin1(check::texts::kLogFileName) + u'"') + u'.';
+    return kAboutTextOpen + QString::number(check::kPollInterval.count()) + kAboutTextClose
+        + (u'"' + QString::fromLatin1(check::texts::kLogFileName) + u'"') + u'.';
 }
 
 } // namespace ui::texts

@@ -1,5 +1,5 @@
-// FetchPage against bare libcurl on the loopback server, the system proxy look-up on its own,
-// and FetchPage's memory on bodies far past the cap. Prints one table and exits non-zero when
+// fetchPage against bare libcurl on the loopback server, the system proxy look-up on its own,
+// and fetchPage's memory on bodies far past the cap. Prints one table and exits non-zero when
 // any target is missed.
 //
 // The timed fetches skip the proxy look-up, which the baseline does not make either: a check
@@ -55,7 +55,7 @@ double secondsSince(Clock::time_point start)
 
 // ---- The baseline: what a caller would write with libcurl and nothing else. ----
 
-// Grows to the next power of two, as FetchPage's string does from its even 2 KiB pieces.
+// Grows to the next power of two, as fetchPage's string does from its even 2 KiB pieces.
 // libcurl's first piece is 16 KiB less the header bytes, and plain doubling from there ends
 // just short of 16 MiB: one more doubling to 32 MiB would cost the baseline an extra 16 MiB
 // copy and as many fresh pages, and the ratio would flatter the client layer.
@@ -69,7 +69,7 @@ std::size_t appendTo(char* data, std::size_t size, std::size_t count, void* body
     return bytes;
 }
 
-// A brand-new easy handle per fetch, like FetchPage's fresh session and request, with the
+// A brand-new easy handle per fetch, like fetchPage's fresh session and request, with the
 // options that shape the transfer set alike; the scheme allow-list only matters on redirects.
 std::string bareFetch(const std::string& url)
 {
@@ -96,7 +96,7 @@ std::string bareFetch(const std::string& url)
 
 std::string oursFetch(const std::string& url)
 {
-    return check::FetchPage(url);
+    return check::fetchPage(url).body;
 }
 
 // ---- Timing side by side. ----
@@ -156,7 +156,7 @@ Row lookupRow(const std::string& url, double fetchSeconds)
     for (int round = -1; round < kRounds; ++round) {
         const Clock::time_point start = Clock::now();
         for (int i = 0; i < kPerRound; ++i) {
-            if (check::systemProxiesFor(url) != std::vector<check::ProxyEntry>{check::ProxyEntry()})
+            if (check::systemProxiesFor(url).entries != std::vector<check::ProxyEntry>{check::ProxyEntry()})
                 direct = false;
         }
         if (round >= 0)
@@ -199,7 +199,7 @@ MemoryOutcome measureInChild(const std::string& url)
     if (pid == 0) {
         MemoryOutcome child{.peakReset = resetPeakResident(), .bytesRight = true};
         const long before = bench::statusKiB("VmHWM");
-        const std::string body = check::FetchPage(url);
+        const std::string body = check::fetchPage(url).body;
         child.growthKiB = bench::statusKiB("VmHWM") - before;
         child.ran = before >= 0;
         child.bodySize = body.size();

@@ -21,7 +21,7 @@
 #include "check/page_fetcher.h"
 #include "tests/support/loopback_server.h"
 #include "ui/application.h"
-#include "ui/fmain.h"
+#include "ui/main_window.h"
 #include "ui/ui_texts.h"
 
 #include <QApplication>
@@ -128,9 +128,9 @@ QWidget* bareWindow()
     return window;
 }
 
-ui::FMain::Engine engineIn(const QTemporaryDir& folder, check::PageFetcher fetch)
+ui::MainWindow::Engine engineIn(const QTemporaryDir& folder, check::PageFetcher fetch)
 {
-    ui::FMain::Engine engine = ui::FMain::Engine::system();
+    ui::MainWindow::Engine engine = ui::MainWindow::Engine::system();
     engine.folder = folder.path().toStdString();
     engine.fetch = fetch ? std::move(fetch) : engine.fetch;
     return engine;
@@ -139,14 +139,14 @@ ui::FMain::Engine engineIn(const QTemporaryDir& folder, check::PageFetcher fetch
 // The program's window, its log in a folder of its own, shown, with `url` in its box.
 struct Watch {
     QTemporaryDir folder;
-    ui::FMain window;
+    ui::MainWindow window;
     bool ready = false;
 
     explicit Watch(const std::string& url, check::PageFetcher fetch = nullptr)
         : window(engineIn(folder, std::move(fetch)))
     {
         window.show();
-        auto* box = window.findChild<QLineEdit*>(QStringLiteral("TUrl"));
+        auto* box = window.findChild<QLineEdit*>(QStringLiteral("urlBox"));
         ready = folder.isValid() && box != nullptr && QTest::qWaitForWindowExposed(&window, kChildDeadlineMs);
         if (box != nullptr)
             box->setText(QString::fromStdString(url));
@@ -160,7 +160,7 @@ struct Watch {
 
     bool statusStartsWith(std::string_view opening) const
     {
-        const auto* status = window.findChild<QLabel*>(QStringLiteral("lStatus"));
+        const auto* status = window.findChild<QLabel*>(QStringLiteral("statusLine"));
         return status != nullptr && status->text().startsWith(QLatin1String(opening.data(), opening.size()));
     }
 };
@@ -216,7 +216,7 @@ int startupChild(bool real)
 {
     if (real)
         ui::setupApplication();
-    const std::unique_ptr<QWidget> window(real ? new ui::FMain : bareWindow());
+    const std::unique_ptr<QWidget> window(real ? new ui::MainWindow : bareWindow());
     FirstFrame firstFrame;
     window->installEventFilter(&firstFrame);
     window->show();
@@ -261,7 +261,7 @@ void measureStartup(Report& report)
     const auto once = [&](bool real, bool record) {
         QProcess child;
         const long long startedNs = nowNs();
-        startSelf(child, real ? "fmain" : "bare");
+        startSelf(child, real ? "main-window" : "bare");
         const std::vector<long long> stamps = reportOf(child, 2);
         complete = complete && !stamps.empty();
         if (record && !stamps.empty()) {
@@ -295,8 +295,8 @@ void measureIdle(const std::string& pageUrl, Report& report)
     bool watching = false; // the first check found the page, and no other check ran
     {
         Watch watch(pageUrl);
-        auto* start = watch.window.findChild<QPushButton*>(QStringLiteral("BMode"));
-        auto* timer = watch.window.findChild<QTimer*>(QStringLiteral("Timer1"));
+        auto* start = watch.window.findChild<QPushButton*>(QStringLiteral("startStopButton"));
+        auto* timer = watch.window.findChild<QTimer*>(QStringLiteral("pollTimer"));
         if (watch.ready && start != nullptr && timer != nullptr) {
             start->click();
             runEventLoop(kSettleMs);
@@ -322,7 +322,7 @@ void measureChecks(const std::string& pageUrl, Report& report)
     bool allUp = watch.ready;
     long afterBaselineKiB = -1;
     for (int check = 1; check <= kChecks && watch.ready; ++check) {
-        watch.window.PollServer();
+        watch.window.checkNow();
         // Back in the event loop after every check, as when the timer drives them.
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -348,7 +348,7 @@ void measureHeldCheck(const std::string& silentUrl, Report& report)
 {
     check::InternetLimits limits;
     limits.totalTimeout = std::chrono::seconds(kHeldCheckSeconds);
-    Watch watch(silentUrl, [limits](const std::string& url) { return check::FetchPage(url, limits); });
+    Watch watch(silentUrl, [limits](const std::string& url) { return check::fetchPage(url, limits); });
     runEventLoop(kSettleMs);
     // Each ping is stamped when posted; the wait until the window's thread runs it is what an
     // exposure or the window manager's ping would wait.
@@ -374,7 +374,7 @@ void measureHeldCheck(const std::string& silentUrl, Report& report)
         // From a slot, as the timer's tick starts a check.
         QEventLoop loop;
         QTimer::singleShot(0, &loop, [&] {
-            watch.window.PollServer();
+            watch.window.checkNow();
             loop.quit();
         });
         loop.exec();
@@ -410,8 +410,8 @@ int main(int argc, char* argv[])
     if (kind == "server")
         serverChild();
     QApplication app(argc, argv);
-    if (kind == "fmain" || kind == "bare")
-        return startupChild(kind == "fmain");
+    if (kind == "main-window" || kind == "bare")
+        return startupChild(kind == "main-window");
     if (kind == "idle-bare")
         return idleBareChild();
     ui::setupApplication();

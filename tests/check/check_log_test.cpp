@@ -1,4 +1,5 @@
 #include "check/check_log.h"
+#include "tests/support/read_file.h"
 
 #include <gtest/gtest.h>
 
@@ -13,14 +14,6 @@
 namespace {
 
 using namespace check;
-
-std::string readAll(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 TEST(CheckLog, PathSitsBesideTheExecutable)
 {
@@ -53,7 +46,7 @@ TEST(CheckLog, AppendsLinesAndNeverTruncates)
         LogFile log(path);
         EXPECT_TRUE(log.writeLine("two"));
     }
-    EXPECT_EQ(readAll(path), "one\r\ntwo\r\n");
+    EXPECT_EQ(readFile(path), "one\r\ntwo\r\n");
     // The root's doubled separator names the same file.
     LogFile doubled("/" + path);
     EXPECT_TRUE(doubled.writeLine("three"));
@@ -83,7 +76,7 @@ TEST(CheckLog, RecordsOfTwoProcessesNeverInterleave)
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
 
-    std::istringstream text(readAll(path));
+    std::istringstream text(readFile(path));
     int whole = 0;
     for (std::string line; std::getline(text, line);)
         whole += (line.size() == 101 || line.size() == 9001) && line.find_first_not_of(line.front()) == line.size() - 1;
@@ -112,7 +105,7 @@ TEST(CheckLog, NewLogIsPrivateAndAnExistingOneIsKept)
     EXPECT_EQ(modeAfterWrite(folder / "shared.html"), readableByAll);
     std::filesystem::create_symlink("shared.html", folder / "link.html");
     modeAfterWrite(folder / "link.html");
-    EXPECT_EQ(readAll(folder / "shared.html"), "sx\r\nx\r\n");
+    EXPECT_EQ(readFile(folder / "shared.html"), "sx\r\nx\r\n");
     EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.html"));
     ::umask(saved);
     std::filesystem::remove_all(folder);
@@ -127,6 +120,7 @@ TEST(CheckLog, UnopenableFileDoesNothing)
     LogFile log(logPath(folder.string()));
     EXPECT_FALSE(log.isOpen());
     EXPECT_FALSE(log.writeLine("lost"));
+    EXPECT_EQ(log.error(), std::errc::is_a_directory);
     std::filesystem::remove_all(folder);
 }
 

@@ -8,6 +8,6 @@
 int main(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i)
-        std::printf("%zu\n", check::FetchPage(argv[i]).size());
+        std::printf("%zu\n", check::fetchPage(argv[i]).body.size());
     return 0;
 }

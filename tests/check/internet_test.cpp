@@ -2,6 +2,7 @@
 #include "check/internet.h"
 #include "tests/support/loopback_server.h"
 
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -90,8 +91,12 @@ TEST(Internet, RejectedUrlsGiveNoHandle)
         std::string("http://127.0.0.1:") + port + "/page" + std::string(1, '\0') + "x",
         "http://127.0.0.1:" + std::to_string(LoopbackServer::unusedPort()) + "/",
     };
-    for (const std::string& url : rejected)
-        EXPECT_EQ(internetOpenUrl(session.get(), url), nullptr) << url;
+    for (const std::string& url : rejected) {
+        InternetReport report;
+        EXPECT_EQ(internetOpenUrl(session.get(), url, &report), nullptr) << url;
+        EXPECT_NE(report.error, CURLE_OK) << url;
+        EXPECT_FALSE(report.message.empty()) << url;
+    }
     EXPECT_EQ(server.requestCount(), 0u);
 }
 
@@ -168,9 +173,13 @@ TEST(Internet, TriesTheNamedProxiesInTurn)
     for (const auto& list : lists) {
         SessionHandle session = internetOpen("agent", limits, [&](const std::string&) { return list.proxies; });
         const std::size_t before = proxy.requestCount();
-        RequestHandle request = internetOpenUrl(session.get(), origin.url("/page"));
+        InternetReport report;
+        RequestHandle request = internetOpenUrl(session.get(), origin.url("/page"), &report);
         EXPECT_EQ(request != nullptr, list.fetched) << list.proxies.back().proxy;
         EXPECT_EQ(proxy.requestCount() > before, list.viaProxy) << list.proxies.back().proxy;
+        if (list.fetched) {
+            EXPECT_EQ(report.proxy.empty(), !list.viaProxy) << "the proxy told is the one that answered";
+        }
     }
 }
 

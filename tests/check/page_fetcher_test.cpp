@@ -7,8 +7,13 @@
 
 namespace {
 
-using check::FetchPage;
 using testsupport::LoopbackServer;
+
+// The body alone: what the verdict rests on.
+std::string bodyOf(const std::string& url, const check::InternetLimits& limits = {})
+{
+    return check::fetchPage(url, limits).body;
+}
 
 class PageFetcherTest : public ::testing::Test {
 protected:
@@ -17,12 +22,12 @@ protected:
 
 TEST_F(PageFetcherTest, ReturnsWholeBodies)
 {
-    EXPECT_EQ(FetchPage(server.url("/page")), testsupport::kPageBody);
+    EXPECT_EQ(bodyOf(server.url("/page")), testsupport::kPageBody);
     // One full read, then a read of 0 bytes.
-    const std::string exact = FetchPage(server.url("/bytes/2048"));
+    const std::string exact = bodyOf(server.url("/bytes/2048"));
     EXPECT_EQ(exact.size(), 2048u);
     EXPECT_EQ(exact.back(), 'a' + 2047 % 26);
-    const std::string large = FetchPage(server.url("/bytes/100003"));
+    const std::string large = bodyOf(server.url("/bytes/100003"));
     ASSERT_EQ(large.size(), 100003u);
     for (std::size_t i = 0; i < large.size(); i += 4099)
         ASSERT_EQ(large[i], static_cast<char>('a' + i % 26)) << "chunks reassembled out of order at " << i;
@@ -30,22 +35,22 @@ TEST_F(PageFetcherTest, ReturnsWholeBodies)
 
 TEST_F(PageFetcherTest, ErrorPagesAndRedirectsCarryTheirBodies)
 {
-    EXPECT_EQ(FetchPage(server.url("/error")), testsupport::kErrorBody);
-    EXPECT_EQ(FetchPage(server.url("/redirect")), testsupport::kPageBody);
+    EXPECT_EQ(bodyOf(server.url("/error")), testsupport::kErrorBody);
+    EXPECT_EQ(bodyOf(server.url("/redirect")), testsupport::kPageBody);
 }
 
 TEST_F(PageFetcherTest, EmptyAnswersGiveTheEmptyText)
 {
-    EXPECT_EQ(FetchPage(server.url("/empty")), "");
-    EXPECT_EQ(FetchPage(server.url("/nocontent")), "");
-    EXPECT_EQ(FetchPage(server.url("/loop")), "") << "redirect limit";
-    EXPECT_EQ(FetchPage(server.url("/to-file")), "") << "redirect to a local file must not be followed";
+    EXPECT_EQ(bodyOf(server.url("/empty")), "");
+    EXPECT_EQ(bodyOf(server.url("/nocontent")), "");
+    EXPECT_EQ(bodyOf(server.url("/loop")), "") << "redirect limit";
+    EXPECT_EQ(bodyOf(server.url("/to-file")), "") << "redirect to a local file must not be followed";
 }
 
 TEST_F(PageFetcherTest, UnfetchableUrlsGiveTheEmptyText)
 {
-    EXPECT_EQ(FetchPage("http://127.0.0.1:" + std::to_string(LoopbackServer::unusedPort()) + "/"), "");
-    EXPECT_EQ(FetchPage("file:///etc/hostname"), "");
+    EXPECT_EQ(bodyOf("http://127.0.0.1:" + std::to_string(LoopbackServer::unusedPort()) + "/"), "");
+    EXPECT_EQ(bodyOf("file:///etc/hostname"), "");
 }
 
 // Text as it lands in the URL box, pasted from elsewhere: what the server is asked for, or no
@@ -77,7 +82,7 @@ TEST_F(PageFetcherTest, UrlFormsAsTyped)
     };
     for (const auto& form : forms) {
         const std::size_t before = server.requestCount();
-        const std::string body = FetchPage(form.typed);
+        const std::string body = bodyOf(form.typed);
         if (form.target.empty()) {
             EXPECT_EQ(body, "") << form.typed;
             EXPECT_EQ(server.requestCount(), before) << form.typed;
@@ -92,15 +97,15 @@ TEST_F(PageFetcherTest, UrlFormsAsTyped)
 
 TEST_F(PageFetcherTest, EndlessBodyStopsAtTheCap)
 {
-    EXPECT_EQ(FetchPage(server.url("/endless")).size(), check::kMaxBodyBytes);
-    EXPECT_EQ(FetchPage(server.url("/bytes/40000000")).size(), check::kMaxBodyBytes);
+    EXPECT_EQ(bodyOf(server.url("/endless")).size(), check::kMaxBodyBytes);
+    EXPECT_EQ(bodyOf(server.url("/bytes/40000000")).size(), check::kMaxBodyBytes);
 }
 
 TEST_F(PageFetcherTest, ServerThatNeverAnswersTimesOut)
 {
     check::InternetLimits limits;
     limits.totalTimeout = std::chrono::milliseconds(400);
-    EXPECT_EQ(FetchPage(server.url("/silent"), limits), "");
+    EXPECT_EQ(bodyOf(server.url("/silent"), limits), "");
 }
 
 } // namespace

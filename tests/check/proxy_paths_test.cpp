@@ -8,86 +8,52 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+
 #include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace {
 
 using testsupport::LoopbackServer;
 
-namespace fs = std::filesystem;
-
-class PrivateHome {
-public:
-    PrivateHome()
-    {
-        std::string pattern = (fs::temp_directory_path() / "sentrilo-proxy-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp");
-        root_ = pattern;
-        for (const char* folder : {"config", "cache", "data", "runtime"})
-            fs::create_directory(root_ / folder);
-        fs::permissions(root_ / "runtime", fs::perms::owner_all);
-    }
-    ~PrivateHome() { fs::remove_all(root_); }
-    fs::path config() const { return root_ / "config"; }
-    PrivateHome(const PrivateHome&) = delete;
-    PrivateHome& operator=(const PrivateHome&) = delete;
-
-    std::vector<std::string> environment() const
-    {
-        return {"PATH=/usr/bin:/bin", "HOME=" + root_.string(), "XDG_CONFIG_HOME=" + (root_ / "config").string(),
-            "XDG_CACHE_HOME=" + (root_ / "cache").string(), "XDG_DATA_HOME=" + (root_ / "data").string(),
-            "XDG_RUNTIME_DIR=" + (root_ / "runtime").string()};
-    }
-
-private:
-    fs::path root_;
-};
-
-// Runs `argv` with exactly `environment`, waits for it and returns what it printed.
-std::string run(const std::vector<std::string>& argv, const std::vector<std::string>& environment)
+// A home and XDG folders of the probe's own, in `home`, and nothing else of this process's
+// environment.
+QProcessEnvironment privateHome(const QTemporaryDir& home)
 {
-    auto pointers = [](const std::vector<std::string>& strings) {
-        std::vector<char*> out;
-        for (const std::string& s : strings)
-            out.push_back(const_cast<char*>(s.c_str()));
-        out.push_back(nullptr);
-        return out;
-    };
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0)
-        throw std::runtime_error("pipe");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv.front().c_str(), &actions, nullptr, pointers(argv).data(),
-        pointers(environment).data());
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    std::string printed;
-    char buffer[256];
-    ssize_t n = 0;
-    while (spawned == 0 && (n = ::read(out[0], buffer, sizeof buffer)) > 0)
-        printed.append(buffer, static_cast<std::size_t>(n));
-    ::close(out[0]);
-    int status = 0;
-    if (spawned == 0)
-        ::waitpid(pid, &status, 0);
-    if (spawned != 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    QProcessEnvironment variables;
+    variables.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+    variables.insert(QStringLiteral("HOME"), home.path());
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
+        const QString folder = home.filePath(QLatin1String(name));
+        QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        variables.insert(QLatin1String(name), folder);
+    }
+    return variables;
+}
+
+// Runs `argv` with `variables` and `environment` ("NAME=value" each), waits for it and returns
+// what it printed.
+std::string run(const std::vector<std::string>& argv, QProcessEnvironment variables,
+    const std::vector<std::string>& environment)
+{
+    for (const std::string& variable : environment) {
+        const QString text = QString::fromStdString(variable);
+        variables.insert(text.section(u'=', 0, 0), text.section(u'=', 1));
+    }
+    QStringList arguments;
+    for (const std::string& argument : argv)
+        arguments << QString::fromStdString(argument);
+    QProcess process;
+    process.setProcessEnvironment(variables);
+    process.start(arguments.takeFirst(), arguments);
+    if (!process.waitForFinished() || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         throw std::runtime_error("cannot run " + argv.front());
-    return printed;
+    return process.readAllStandardOutput().toStdString();
 }
 
 TEST(ProxyPaths, SystemSettingsAndProxyErrorPages)
@@ -149,18 +115,18 @@ TEST(ProxyPaths, SystemSettingsAndProxyErrorPages)
     };
     for (const auto& path : paths) {
         SCOPED_TRACE(path.name);
-        PrivateHome home;
-        std::vector<std::string> environment = home.environment();
-        environment.insert(environment.end(), path.environment.begin(), path.environment.end());
+        const QTemporaryDir home;
+        const QProcessEnvironment variables = privateHome(home);
+        std::vector<std::string> environment = path.environment;
         std::vector<std::string> argv{SENTRILO_FETCH_PROBE, path.url};
         if (path.desktop != Desktop::None)
             environment.insert(environment.end(), sessions.at(path.desktop).begin(), sessions.at(path.desktop).end());
         if (path.desktop == Desktop::Gnome || path.desktop == Desktop::Mate)
             argv.insert(argv.begin(), {"dbus-run-session", "--", "sh", "-c", gnomeSettings, "sh"});
         if (path.desktop == Desktop::Kde)
-            std::ofstream(home.config() / "kioslaverc") << kdeSettings;
+            std::ofstream(variables.value(QStringLiteral("XDG_CONFIG_HOME")).toStdString() + "/kioslaverc") << kdeSettings;
         const std::size_t before = proxy.requestCount();
-        const std::string printed = run(argv, environment);
+        const std::string printed = run(argv, variables, environment);
         EXPECT_EQ(printed != "0\n", path.up) << printed;
         EXPECT_EQ(proxy.requestCount() > before, path.viaProxy) << proxy.lastRequestHead();
     }

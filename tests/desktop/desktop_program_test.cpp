@@ -1,7 +1,6 @@
 // The real program, started as a user starts it, from a folder of its own, on a private desktop
 // (see with-desktop), and driven only from outside: keys, clicks and the window manager.
 #include "tests/support/loopback_server.h"
-#include "tests/support/window_test_support.h"
 
 #include <QDir>
 #include <QFile>
@@ -117,7 +116,8 @@ QString DesktopProgramTest::waitForWindow() const
 
 QByteArray DesktopProgramTest::log() const
 {
-    return readLog(folder->path());
+    QFile file(folder->filePath(QStringLiteral("snlog.html")));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QString DesktopProgramTest::property(const QString& window, const char* name) const

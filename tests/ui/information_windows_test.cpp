@@ -1,5 +1,4 @@
-#include "tests/support/window_test_support.h"
-#include "ui/fmain.h"
+#include "tests/support/main_window_test_base.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
@@ -19,15 +18,11 @@
 
 #include <memory>
 
-using ui::FMain;
-
-class InformationWindowsTest : public QObject {
+class InformationWindowsTest : public MainWindowTestBase {
     Q_OBJECT
 
 private Q_SLOTS:
     void initTestCase();
-    void init();
-    void cleanup();
 
     void boxesExistOnceAndShowTheirTexts();
     void sponsorLinksOpenTheSponsorPages();
@@ -36,13 +31,6 @@ private Q_SLOTS:
     void everyWindowCarriesTheProgramIcon();
     void everyFixedTextFitsItsRoom();
     void screenReadersFindEveryControlNamedAndInOrder();
-
-private:
-    QAction* action(const char* name) const { return window->findChild<QAction*>(QLatin1String(name)); }
-
-    std::unique_ptr<QTemporaryDir> folder;
-    std::unique_ptr<FMain> window;
-    QStringList opened; // "working folder|target", one per request to the desktop
 };
 
 void InformationWindowsTest::initTestCase()
@@ -62,63 +50,46 @@ void InformationWindowsTest::initTestCase()
     }
 }
 
-void InformationWindowsTest::init()
-{
-    folder = std::make_unique<QTemporaryDir>();
-    opened.clear();
-    window = std::make_unique<FMain>(FMain::Engine{[](const std::string&) { return std::string(); },
-        &std::chrono::system_clock::now, folder->path().toStdString(),
-        [this](const QString& target, const QString& workingFolder) { opened << workingFolder + u'|' + target; }});
-    window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-}
-
-void InformationWindowsTest::cleanup()
-{
-    window.reset();
-    folder.reset();
-}
-
 void InformationWindowsTest::boxesExistOnceAndShowTheirTexts()
 {
-    action("MAbTol")->trigger();
-    action("MAbTol")->trigger();
-    QWidget* about = topLevel("FAbout");
+    trigger("aboutAction");
+    trigger("aboutAction");
+    QWidget* about = topLevel("aboutBox");
     QVERIFY(about != nullptr);
     QVERIFY(about->isVisible());
     QCOMPARE(about->windowTitle(), QStringLiteral("About the Sentrilo"));
     QVERIFY2(about->parentWidget() == nullptr, "modeless and without an owner");
     QVERIFY(!about->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
-    QCOMPARE(about->findChild<QLabel*>(QStringLiteral("Label2"))->text(),
+    QCOMPARE(about->findChild<QLabel*>(QStringLiteral("description"))->text(),
         QStringLiteral("This utility will poll your webserver every 60 seconds and log the results to "
                        "\"snlog.html\"."));
-    QCOMPARE(about->findChild<QLabel*>(QStringLiteral("Label1"))->font().weight(), QFont::Bold);
+    QCOMPARE(about->findChild<QLabel*>(QStringLiteral("heading"))->font().weight(), QFont::Bold);
 
     // Closed and chosen again: the same box comes back.
     about->close();
-    action("MAbTol")->trigger();
-    QCOMPARE(topLevel("FAbout"), about);
+    trigger("aboutAction");
+    QCOMPARE(topLevel("aboutBox"), about);
     QVERIFY(about->isVisible());
 
-    action("MQuib")->trigger();
-    action("MQuib")->trigger();
-    QWidget* quib = topLevel("FQuib");
+    trigger("sponsorAction");
+    trigger("sponsorAction");
+    QWidget* quib = topLevel("sponsorBox");
     QVERIFY(quib != nullptr);
     QCOMPARE(quib->windowTitle(), QStringLiteral("About Yondrel"));
-    QCOMPARE(quib->findChild<QPushButton*>(QStringLiteral("Command1"))->text(), QStringLiteral("More Information"));
+    QCOMPARE(quib->findChild<QPushButton*>(QStringLiteral("moreInformationButton"))->text(), QStringLiteral("More Information"));
     QVERIFY2(window->isVisible(), "the boxes do not block the main window");
 }
 
 void InformationWindowsTest::sponsorLinksOpenTheSponsorPages()
 {
-    auto* banner = window->findChild<QLabel*>(QStringLiteral("Label2"));
+    auto* banner = child<QLabel>("sponsorBanner");
     QCOMPARE(banner->text(), QStringLiteral("Play free online games at www.yondrel.example  Click Here!"));
     QCOMPARE(banner->cursor().shape(), Qt::PointingHandCursor);
     QTest::mouseClick(banner, Qt::LeftButton);
     QCOMPARE(opened.size(), 1);
 
-    action("MQuib")->trigger();
-    QTest::mouseClick(topLevel("FQuib")->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+    trigger("sponsorAction");
+    QTest::mouseClick(topLevel("sponsorBox")->findChild<QPushButton*>(QStringLiteral("moreInformationButton")), Qt::LeftButton);
     const QString dir = folder->path();
     QCOMPARE(opened,
         (QStringList{dir + QStringLiteral("|http://www.yondrel.example/"),
@@ -127,10 +98,10 @@ void InformationWindowsTest::sponsorLinksOpenTheSponsorPages()
 
 void InformationWindowsTest::closingTheMainWindowClosesEverythingAndEndsTheProgram()
 {
-    action("MAbTol")->trigger();
-    action("MQuib")->trigger();
-    QWidget* about = topLevel("FAbout");
-    QWidget* quib = topLevel("FQuib");
+    trigger("aboutAction");
+    trigger("sponsorAction");
+    QWidget* about = topLevel("aboutBox");
+    QWidget* quib = topLevel("sponsorBox");
     QVERIFY(about->isVisible() && quib->isVisible());
 
     // The title bar's close box; the event loop must end by itself.
@@ -163,10 +134,10 @@ void InformationWindowsTest::menusHaveNoAccessKeysOrShortcuts()
 
 void InformationWindowsTest::everyWindowCarriesTheProgramIcon()
 {
-    action("MAbTol")->trigger();
-    action("MQuib")->trigger();
+    trigger("aboutAction");
+    trigger("sponsorAction");
     // Both pictures must have been compiled in: a lost resource gives an empty icon, silently.
-    for (QWidget* shown : {static_cast<QWidget*>(window.get()), topLevel("FAbout"), topLevel("FQuib")}) {
+    for (QWidget* shown : {static_cast<QWidget*>(window.get()), topLevel("aboutBox"), topLevel("sponsorBox")}) {
         const QList<QSize> sizes = shown->windowIcon().availableSizes();
         QVERIFY2(sizes.contains(QSize(32, 32)) && sizes.contains(QSize(16, 16)), qPrintable(shown->objectName()));
         QCOMPARE(shown->windowIcon().pixmap(QSize(16, 16)).size(), QSize(16, 16));
@@ -187,24 +158,15 @@ bool fits(const QWidget* widget, const QString& text, QSize room, bool wrap = fa
     return false;
 }
 
-template <typename T>
-T* child(QWidget* window, const char* name)
-{
-    T* found = window->findChild<T*>(QLatin1String(name));
-    if (found == nullptr)
-        qFatal("no %s", name);
-    return found;
-}
-
 } // namespace
 
 void InformationWindowsTest::everyFixedTextFitsItsRoom()
 {
-    auto* urlLabel = child<QLabel>(window.get(), "Label1");
-    auto* urlBox = child<QLineEdit>(window.get(), "TUrl");
-    auto* button = child<QPushButton>(window.get(), "BMode");
-    auto* status = child<QLabel>(window.get(), "lStatus");
-    auto* banner = child<QLabel>(window.get(), "Label2");
+    auto* urlLabel = childOf<QLabel>(window.get(), "urlCaption");
+    auto* urlBox = childOf<QLineEdit>(window.get(), "urlBox");
+    auto* button = childOf<QPushButton>(window.get(), "startStopButton");
+    auto* status = childOf<QLabel>(window.get(), "statusLine");
+    auto* banner = childOf<QLabel>(window.get(), "sponsorBanner");
 
     // The URL box lies over the end of its label: only the part before it is room.
     QVERIFY(fits(urlLabel, urlLabel->text(), {urlBox->x() - urlLabel->x(), urlLabel->height()}));
@@ -215,29 +177,29 @@ void InformationWindowsTest::everyFixedTextFitsItsRoom()
     QVERIFY(fits(status, QStringLiteral("Status: Connecting..."), status->size()));
     QVERIFY(fits(status, QStringLiteral("Status: SITE DOWN (12/31/2026 11:59:59 PM)"), status->size()));
     QVERIFY(fits(banner, banner->text(), banner->size()));
-    QVERIFY(child<QWidget>(window.get(), "Shape1")->geometry().contains(banner->geometry()));
+    QVERIFY(childOf<QWidget>(window.get(), "bannerFrame")->geometry().contains(banner->geometry()));
 
-    action("MAbTol")->trigger();
-    action("MQuib")->trigger();
-    QWidget* about = topLevel("FAbout");
-    QWidget* quib = topLevel("FQuib");
+    trigger("aboutAction");
+    trigger("sponsorAction");
+    QWidget* about = topLevel("aboutBox");
+    QWidget* quib = topLevel("sponsorBox");
     for (QWidget* box : {about, quib}) {
-        auto* heading = child<QLabel>(box, "Label1");
+        auto* heading = childOf<QLabel>(box, "heading");
         QVERIFY(fits(heading, heading->text(), heading->size()));
         QVERIFY(box->rect().contains(heading->geometry()));
         // The heading grows with the layout: with a large desktop font it is not half the size.
         const int headingPixels = QFontInfo(heading->font()).pixelSize();
-        const int textPixels = QFontInfo(child<QLabel>(box, "Label2")->font()).pixelSize();
+        const int textPixels = QFontInfo(childOf<QLabel>(box, "description")->font()).pixelSize();
         QVERIFY2(headingPixels >= textPixels * 9 / 10,
             qPrintable(QStringLiteral("%1 px beside %2 px").arg(headingPixels).arg(textPixels)));
     }
-    auto* aboutText = child<QLabel>(about, "Label2");
+    auto* aboutText = childOf<QLabel>(about, "description");
     QVERIFY(fits(aboutText, aboutText->text(), aboutText->size(), true));
     QVERIFY(about->rect().contains(aboutText->geometry()));
 
     // The sponsor text's box runs on behind the button; its words must end above it.
-    auto* sponsorText = child<QLabel>(quib, "Label2");
-    auto* more = child<QPushButton>(quib, "Command1");
+    auto* sponsorText = childOf<QLabel>(quib, "description");
+    auto* more = childOf<QPushButton>(quib, "moreInformationButton");
     QVERIFY(fits(sponsorText, sponsorText->text(), {sponsorText->width(), more->y() - sponsorText->y()}, true));
     QVERIFY(fits(more, more->text(), more->rect().marginsRemoved(frame).size()));
     QVERIFY(quib->rect().contains(more->geometry()));
@@ -252,27 +214,27 @@ void InformationWindowsTest::screenReadersFindEveryControlNamedAndInOrder()
         return found;
     };
     // The URL box is named by its label, and the two know each other.
-    auto* urlLabel = child<QLabel>(window.get(), "Label1");
-    QAccessibleInterface* url = accessible(child<QLineEdit>(window.get(), "TUrl"));
+    auto* urlLabel = childOf<QLabel>(window.get(), "urlCaption");
+    QAccessibleInterface* url = accessible(childOf<QLineEdit>(window.get(), "urlBox"));
     QCOMPARE(url->role(), QAccessible::EditableText);
     QCOMPARE(url->text(QAccessible::Name), QStringLiteral("URL to monitor"));
     const auto labels = url->relations(QAccessible::Label);
     QCOMPARE(labels.size(), 1);
     QCOMPARE(labels.first().first->object(), urlLabel);
 
-    QAccessibleInterface* button = accessible(child<QPushButton>(window.get(), "BMode"));
+    QAccessibleInterface* button = accessible(childOf<QPushButton>(window.get(), "startStopButton"));
     QCOMPARE(button->role(), QAccessible::Button);
     QCOMPARE(button->text(QAccessible::Name), QStringLiteral("Start"));
 
     // The status line is a status bar whose name is what it says, check after check.
-    QAccessibleInterface* status = accessible(child<QLabel>(window.get(), "lStatus"));
+    QAccessibleInterface* status = accessible(childOf<QLabel>(window.get(), "statusLine"));
     QCOMPARE(status->role(), QAccessible::StatusBar);
     QCOMPARE(status->text(QAccessible::Name), QStringLiteral("Status: Ready"));
-    window->PollServer();
+    window->checkNow();
     QVERIFY(status->text(QAccessible::Name).startsWith(QStringLiteral("Status: SITE DOWN (")));
 
     // The banner is a link whose press opens the sponsor's page, and still takes no focus.
-    QAccessibleInterface* banner = accessible(child<QLabel>(window.get(), "Label2"));
+    QAccessibleInterface* banner = accessible(childOf<QLabel>(window.get(), "sponsorBanner"));
     QCOMPARE(banner->role(), QAccessible::Link);
     QCOMPARE(banner->text(QAccessible::Name),
         QStringLiteral("Play free online games at www.yondrel.example  Click Here!"));
@@ -284,13 +246,13 @@ void InformationWindowsTest::screenReadersFindEveryControlNamedAndInOrder()
     QCOMPARE(opened, QStringList{folder->path() + QStringLiteral("|http://www.yondrel.example/")});
 
     // Each box reads from its title down, in the order its texts stand.
-    action("MAbTol")->trigger();
-    action("MQuib")->trigger();
+    trigger("aboutAction");
+    trigger("sponsorAction");
     const QList<std::pair<const char*, QStringList>> boxes{
-        {"FAbout", {QStringLiteral("About the Sentrilo"), QStringLiteral("Vorn Sentrilo 1.2"),
+        {"aboutBox", {QStringLiteral("About the Sentrilo"), QStringLiteral("Vorn Sentrilo 1.2"),
                        QStringLiteral("This utility will poll your webserver every 60 seconds and log the results "
                                       "to \"snlog.html\".")}},
-        {"FQuib", {QStringLiteral("About Yondrel"), QStringLiteral("Yondrel"),
+        {"sponsorBox", {QStringLiteral("About Yondrel"), QStringLiteral("Yondrel"),
                       QStringLiteral("Yondrel is a provider of free software, java applets and online games "),
                       QStringLiteral("More Information")}}};
     for (const auto& [name, expected] : boxes) {

@@ -1,10 +1,10 @@
-#include "check/url_password.h"
+#include "check/typed_url.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-TEST(UrlPassword, OnlyTheUserInfosPasswordIsHidden)
+TEST(TypedUrl, OnlyTheUserInfosPasswordIsHidden)
 {
     const struct {
         const char* typed;

@@ -1,0 +1,90 @@
+#include "check/log_place.h"
+#include "check/poll_cycle.h"
+#include "tests/support/read_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <unistd.h>
+
+namespace {
+
+using namespace check;
+
+// The log stays beside the program where it can be written, else goes to the XDG state folder,
+// which the first record creates. Permission bits do not bind root, so root judges those cases
+// as the user nobody; the /usr rule binds root too.
+TEST(LogPlace, LogIsKeptWhereItCanBeWritten)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::path(::testing::TempDir()) / "log_place";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    enum class Folder { Writable, ReadOnly, ReadOnlyLog, DirectoryAsLog, UnderUsr };
+    enum class Place { Beside, XdgState, HomeState };
+    struct Row {
+        const char* name;
+        Folder setup;
+        const char* xdgStateHome; // null: unset
+        Place expected;
+    };
+    const std::string xdg = (folder / "xdg").string();
+    const Row rows[] = {
+        {"writable folder", Folder::Writable, xdg.c_str(), Place::Beside},
+        {"read-only folder, XDG_STATE_HOME set", Folder::ReadOnly, xdg.c_str(), Place::XdgState},
+        {"read-only log, XDG_STATE_HOME unset", Folder::ReadOnlyLog, nullptr, Place::HomeState},
+        {"folder in the log's place, XDG_STATE_HOME relative", Folder::DirectoryAsLog, "xdg", Place::HomeState},
+        {"installed under /usr", Folder::UnderUsr, xdg.c_str(), Place::XdgState},
+    };
+    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", (folder / "home").c_str(), 1);
+    const bool root = geteuid() == 0;
+    const std::string record = "http://site.test/ Status: SITE OK (12/08/26 14:05:09)<BR>\n\r\n";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(folder / "app");
+        fs::remove_all(folder / "xdg");
+        fs::remove_all(folder / "home");
+        fs::path app = folder / "app";
+        fs::create_directory(app);
+        if (row.setup == Folder::ReadOnly)
+            fs::permissions(app, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read
+                | fs::perms::others_exec);
+        if (row.setup == Folder::ReadOnlyLog) {
+            fs::permissions(app, fs::perms::all);
+            std::ofstream(app / "snlog.html") << "";
+            fs::permissions(app / "snlog.html", fs::perms::owner_read | fs::perms::others_read);
+        }
+        if (row.setup == Folder::DirectoryAsLog)
+            fs::create_directory(app / "snlog.html");
+        if (row.setup == Folder::UnderUsr)
+            app = "/usr/bin";
+        if (row.xdgStateHome)
+            setenv("XDG_STATE_HOME", row.xdgStateHome, 1);
+        else
+            unsetenv("XDG_STATE_HOME");
+
+        const bool asNobody = root && (row.setup == Folder::ReadOnly || row.setup == Folder::ReadOnlyLog);
+        ASSERT_TRUE(!asNobody || seteuid(65534) == 0);
+        const std::string chosen = chooseLogFolder(app.string());
+        ASSERT_TRUE(!asNobody || seteuid(0) == 0);
+
+        const fs::path state = row.expected == Place::XdgState ? folder / "xdg/sentrilo" : folder / "home/.local/state/sentrilo";
+        const fs::path expected = row.expected == Place::Beside ? app : state;
+        EXPECT_EQ(chosen, expected.string());
+        EXPECT_FALSE(PollCycle(nullptr, nullptr, chosen).record("http://site.test/", "Status: SITE OK (12/08/26 14:05:09)"));
+        EXPECT_EQ(readFile(expected / "snlog.html"), record);
+        // Every folder the record made is the user's alone.
+        for (fs::path made = state; row.expected != Place::Beside && made != folder; made = made.parent_path())
+            EXPECT_EQ(fs::status(made).permissions(), fs::perms::owner_all) << made;
+    }
+    setenv("HOME", savedHome.c_str(), 1);
+    unsetenv("XDG_STATE_HOME");
+    fs::remove_all(folder);
+}
+
+} // namespace

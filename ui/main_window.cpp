@@ -1,0 +1,340 @@
+#include "ui/main_window.h"
+
+#include "check/check_log.h"
+#include "check/log_place.h"
+#include "ui/about_box.h"
+#include "ui/click_label.h"
+#include "ui/contrast.h"
+#include "ui/desktop_notifier.h"
+#include "ui/information_window.h"
+#include "ui/layout.h"
+#include "ui/program_icon.h"
+#include "ui/site_watch.h"
+#include "ui/sponsor_box.h"
+#include "ui/status_indicator.h"
+#include "ui/status_label.h"
+#include "ui/twips.h"
+#include "ui/ui_texts.h"
+#include "ui/url_box.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+
+namespace ui {
+
+MainWindow::Engine MainWindow::Engine::system()
+{
+    return {[](const std::string& url) { return check::fetchPage(url); }, &std::chrono::system_clock::now,
+        check::applicationFolder(), &shellOpen};
+}
+
+MainWindow::MainWindow(Engine engine, QWidget* parent)
+    : QMainWindow(parent), folder_(engine.folder), open_(engine.open)
+{
+    setupWindow();
+    setupControls();
+    setupMenus();
+    setupWatch(std::move(engine));
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::setupWindow()
+{
+    setObjectName(QStringLiteral("mainWindow"));
+    // A fixed single border with a minimize box and no maximize box.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+        | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowTitle(texts::kProductTitle);
+    setWindowIcon(programIcon());
+}
+
+void MainWindow::setupControls()
+{
+    namespace at = layout::main_window;
+    const Twips& twips = Twips::application();
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(twips.size(at::kClientWidth, at::kClientHeight));
+    setCentralWidget(client);
+
+    // Three rules under the menu bar, the lower one a pixel down; coloured by applyColours.
+    for (std::size_t i = 0; i < menuRules_.size(); ++i) {
+        auto* rule = new QFrame(client);
+        rule->setObjectName(QStringLiteral("menuRule"));
+        const int top = i + 1 < menuRules_.size() ? at::kRuleTop : at::kLowerRuleTop;
+        rule->setGeometry(0, twips.toPixels(top), twips.toPixels(at::kRuleLength), 1);
+        rule->setAutoFillBackground(true);
+        menuRules_[i] = rule;
+    }
+
+    const auto place = [&](QWidget* widget, const char* name, const layout::Box& box) {
+        widget->setObjectName(QLatin1String(name));
+        widget->setGeometry(twips.rect(box));
+    };
+
+    // Created in tab order, the URL box first, so that it takes the focus when the window opens.
+    urlBox_ = new UrlBox(texts::kInitialUrl, client);
+    place(urlBox_, "urlBox", at::kUrlBox);
+
+    urlCaption_ = new QLabel(texts::kUrlLabel, client);
+    urlCaption_->setTextFormat(Qt::PlainText);
+    place(urlCaption_, "urlCaption", at::kUrlCaption);
+    // Names the URL box for screen readers; its text has no '&', so it adds no access key.
+    urlCaption_->setBuddy(urlBox_);
+    // The caption's box runs on under the URL box; the box must stay on top of it.
+    urlCaption_->lower();
+
+    startStopButton_ = new QPushButton(texts::kStart, client);
+    startStopButton_->setAutoDefault(false);
+    place(startStopButton_, "startStopButton", at::kStartStopButton);
+    connect(startStopButton_, &QPushButton::clicked, this, [this] { watch_->toggle(urlBox_->text()); });
+
+    statusLine_ = new StatusLabel(texts::kStatusReady, client);
+    place(statusLine_, "statusLine", at::kStatusLine);
+
+    // The banner's own white, with black text on it whatever the theme.
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    white.setColor(QPalette::WindowText, Qt::black);
+
+    bannerFrame_ = new QFrame(client);
+    place(bannerFrame_, "bannerFrame", at::kBannerFrame);
+    bannerFrame_->setFrameShape(QFrame::Box);
+    bannerFrame_->setLineWidth(1);
+    bannerFrame_->setAutoFillBackground(true);
+    bannerFrame_->setPalette(white);
+
+    sponsorBanner_ = new ClickLabel(client);
+    sponsorBanner_->setText(texts::bannerText());
+    sponsorBanner_->setTextFormat(Qt::PlainText);
+    sponsorBanner_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    sponsorBanner_->setPalette(white);
+    place(sponsorBanner_, "sponsorBanner", at::kSponsorBanner);
+    connect(sponsorBanner_, &ClickLabel::clicked, this, &MainWindow::openSponsorPage);
+
+    applyColours();
+    setTabOrder(urlBox_, startStopButton_);
+    urlBox_->setFocus();
+}
+
+void MainWindow::setupMenus()
+{
+    const auto addMenu = [this](QLatin1String title, const char* name) {
+        QMenu* menu = menuBar()->addMenu(title);
+        menu->setObjectName(QLatin1String(name));
+        return menu;
+    };
+    const auto addItem = [this](QMenu* menu, QLatin1String text, const char* name, auto handler) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    fileMenu_ = addMenu(texts::kMenuFile, "fileMenu");
+    exitAction_ = addItem(fileMenu_, texts::kMenuExit, "exitAction", &QWidget::close);
+    loggingMenu_ = addMenu(texts::kMenuLogging, "loggingMenu");
+    viewLogAction_ = addItem(loggingMenu_, texts::kMenuViewLog, "viewLogAction", &MainWindow::viewLog);
+    aboutMenu_ = addMenu(texts::kMenuAbout, "aboutMenu");
+    aboutAction_ = addItem(aboutMenu_, texts::kMenuAboutProgram, "aboutAction", &MainWindow::showAboutBox);
+    sponsorAction_ = addItem(aboutMenu_, texts::kMenuAboutSponsor, "sponsorAction", &MainWindow::showSponsorBox);
+
+    // The window cannot be resized: its size is the client area under the menu bar.
+    adjustSize();
+    setFixedSize(size());
+}
+
+void MainWindow::setupWatch(Engine engine)
+{
+    // The log's place is chosen once: the checks write there and View Log opens it.
+    watch_ = new SiteWatch(std::move(engine.fetch), std::move(engine.clock), check::chooseLogFolder(folder_), this);
+    notifier_ = new DesktopNotifier(this);
+    indicator_ = new StatusIndicator(this);
+    indicator_->showStatus({texts::kStatusReady, std::nullopt, {}});
+
+    // A check's steps reach the user in this order: the status line and the caption marker, the
+    // indicator; on a change of verdict the bell with restore and raise, then the notification.
+    connect(watch_, &SiteWatch::watchingChanged, this, &MainWindow::showWatching);
+    connect(watch_, &SiteWatch::watchingChanged, indicator_, &StatusIndicator::setWatching);
+    connect(watch_, &SiteWatch::checkingChanged, indicator_, &StatusIndicator::setBusy);
+    connect(watch_, &SiteWatch::checkingChanged, this, &MainWindow::closeAfterCheck);
+    connect(watch_, &SiteWatch::statusChanged, this, &MainWindow::showStatus);
+    connect(watch_, &SiteWatch::statusChanged, indicator_, &StatusIndicator::showStatus);
+    connect(watch_, &SiteWatch::verdictChanged, this, &MainWindow::alertUser);
+    connect(watch_, &SiteWatch::verdictChanged, notifier_, &DesktopNotifier::notify);
+    // A click on the indicator brings the window back as an alert does.
+    connect(indicator_, &StatusIndicator::activated, this, &MainWindow::bringToFront);
+}
+
+void MainWindow::checkNow()
+{
+    watch_->check(urlBox_->text());
+}
+
+void MainWindow::showWatching(bool watching)
+{
+    startStopButton_->setText(watching ? texts::kStop : texts::kStart);
+    urlBox_->setEnabled(!watching);
+    setUrlBackground(watching ? UrlBackground::ButtonFace : UrlBackground::White);
+}
+
+void MainWindow::showStatus(const Status& status)
+{
+    statusLine_->setText(status.line);
+    // While minimized the caption carries the verdict, readable from the taskbar.
+    if (status.verdict && isMinimized())
+        setWindowTitle(texts::marker(*status.verdict));
+}
+
+void MainWindow::alertUser()
+{
+    QApplication::beep();
+    bringToFront();
+}
+
+void MainWindow::bringToFront()
+{
+    // A maximized window stays maximized.
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::closeAfterCheck(bool checking)
+{
+    // A close asked for during the check, once its record is written.
+    if (!checking && closePending_)
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void MainWindow::restoreTitle()
+{
+    // While minimized the caption carries the verdict marker, readable from the taskbar.
+    if (!isMinimized())
+        setWindowTitle(texts::kProductTitle);
+}
+
+void MainWindow::closeInformationBoxes()
+{
+    if (aboutBox_)
+        aboutBox_->close();
+    if (sponsorBox_)
+        sponsorBox_->close();
+}
+
+void MainWindow::viewLog()
+{
+    const QString log = watch_->logPath();
+    // Before the first check there is nothing to show, and nothing worth a complaint.
+    if (!QFileInfo::exists(log))
+        return;
+    open_(log, applicationFolder());
+}
+
+void MainWindow::openSponsorPage()
+{
+    open_(texts::sponsorHome(), applicationFolder());
+}
+
+void MainWindow::showAboutBox()
+{
+    if (!aboutBox_)
+        aboutBox_ = std::make_unique<AboutBox>();
+    presentBox(aboutBox_.get());
+}
+
+void MainWindow::showSponsorBox()
+{
+    if (!sponsorBox_)
+        sponsorBox_ = std::make_unique<SponsorBox>(open_, applicationFolder());
+    presentBox(sponsorBox_.get());
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        restoreTitle();
+    else if (event->type() == QEvent::PaletteChange)
+        applyColours();
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    restoreTitle();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    restoreTitle();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // The window manager's close reaches the window during a check; the check ends first.
+    if (watch_->isChecking()) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    closeInformationBoxes();
+    // The indicator goes with the window: it never keeps the program alive on its own.
+    indicator_->setWatching(false);
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::setUrlBackground(UrlBackground background)
+{
+    urlBackground_ = background;
+    applyColours();
+}
+
+void MainWindow::applyColours()
+{
+    const QPalette theme = palette();
+    // The system colours the rules were drawn in map to the nearest palette roles: window text
+    // for the first, Mid for the inactive title bar's grey, Dark for the desktop.
+    const std::array roles{QPalette::WindowText, QPalette::Mid, QPalette::Dark};
+    for (std::size_t i = 0; i < menuRules_.size(); ++i) {
+        QPalette colours = menuRules_[i]->palette();
+        colours.setColor(QPalette::Window, theme.color(roles[i]));
+        menuRules_[i]->setPalette(colours);
+    }
+
+    // Wherever the box takes a background of its own, its text takes the colour made for it.
+    QColor background = theme.color(QPalette::Base);
+    QColor text = theme.color(QPalette::Text);
+    if (urlBackground_ == UrlBackground::ButtonFace) {
+        background = theme.color(QPalette::Button);
+        text = theme.color(QPalette::ButtonText);
+    } else if (urlBackground_ == UrlBackground::White) {
+        background = Qt::white;
+        text = Qt::black;
+    }
+    QPalette box = urlBox_->palette();
+    box.setColor(QPalette::Base, background);
+    box.setColor(QPalette::Text, text);
+    // While watching, the locked address must still be read: the theme's disabled text, moved
+    // towards the normal text colour as far as it takes to read against the background.
+    box.setColor(QPalette::Disabled, QPalette::Text,
+        readableOn(background, theme.color(QPalette::Disabled, QPalette::Text), text));
+    urlBox_->setPalette(box);
+}
+
+QString MainWindow::applicationFolder() const
+{
+    // A path, not text: it goes back to the file system the way Qt encodes file names.
+    return QFile::decodeName(folder_.c_str());
+}
+
+} // namespace ui

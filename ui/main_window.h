@@ -1,0 +1,115 @@
+#pragma once
+
+#include "check/poll_cycle.h"
+#include "ui/shell_open.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <memory>
+#include <string>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+
+namespace ui {
+
+class AboutBox;
+class ClickLabel;
+class DesktopNotifier;
+class SiteWatch;
+class SponsorBox;
+class StatusIndicator;
+struct Status;
+
+// The main window: the watched URL, the Start/Stop button, the status line, the sponsor
+// banner and the menus. It shows what the watch tells it; the watch itself decides.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MainWindow)
+
+public:
+    // How the window reaches the world; tests replace the network, the clock, the folder and
+    // the desktop's opener.
+    struct Engine {
+        check::PageFetcher fetch;
+        check::Clock clock;
+        std::string folder; // the application folder: shell opens start there, and the log when it can
+        Opener open;        // hands the log and the sponsor's pages to the desktop
+        static Engine system();
+    };
+
+    explicit MainWindow(Engine engine = Engine::system(), QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Runs one check of the URL in the box, at once and to its end.
+    void checkNow();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void setupWindow();
+    void setupControls();
+    void setupMenus();
+    void setupWatch(Engine engine);
+
+    void showWatching(bool watching);
+    void showStatus(const Status& status);
+    void alertUser();
+    void bringToFront();
+    void closeAfterCheck(bool checking);
+    void restoreTitle();
+    void closeInformationBoxes();
+    void viewLog();
+    void openSponsorPage();
+    void showAboutBox();
+    void showSponsorBox();
+
+    // The URL box's background: the theme's at start-up, button face while watching, white
+    // after a Stop.
+    enum class UrlBackground { Theme, ButtonFace, White };
+    void setUrlBackground(UrlBackground background);
+    // Colours the rules and the URL box from the palette in use; again when the theme changes.
+    void applyColours();
+    QString applicationFolder() const;
+
+    std::string folder_;
+    Opener open_;
+    bool closePending_ = false;
+    UrlBackground urlBackground_ = UrlBackground::Theme;
+
+    QLineEdit* urlBox_ = nullptr;
+    QLabel* urlCaption_ = nullptr;
+    QPushButton* startStopButton_ = nullptr;
+    QLabel* statusLine_ = nullptr;
+    ClickLabel* sponsorBanner_ = nullptr;
+    QFrame* bannerFrame_ = nullptr;
+    // Under the menu bar, each drawn over the one before.
+    std::array<QFrame*, 3> menuRules_{};
+
+    QMenu* fileMenu_ = nullptr;
+    QAction* exitAction_ = nullptr;
+    QMenu* loggingMenu_ = nullptr;
+    QAction* viewLogAction_ = nullptr;
+    QMenu* aboutMenu_ = nullptr;
+    QAction* aboutAction_ = nullptr;
+    QAction* sponsorAction_ = nullptr;
+
+    SiteWatch* watch_ = nullptr;
+    DesktopNotifier* notifier_ = nullptr;
+    StatusIndicator* indicator_ = nullptr;
+
+    // Shown without an owner, so that they are windows of their own; created on first use.
+    std::unique_ptr<AboutBox> aboutBox_;
+    std::unique_ptr<SponsorBox> sponsorBox_;
+};
+
+} // namespace ui

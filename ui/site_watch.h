@@ -1,0 +1,70 @@
+#pragma once
+
+#include "check/poll_cycle.h"
+#include "ui/diagnostics.h"
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+#include <string>
+
+class QTimer;
+
+namespace ui {
+
+// A status line and what stands behind it, as the window, the status indicator and the
+// notifications show it.
+struct Status {
+    QString line;
+    // None while a check runs, and before the first.
+    std::optional<check::Verdict> verdict;
+    // The URL checked, its password hidden.
+    QString url;
+};
+
+// The one owner of the watch: Start and Stop, the poll timer, whether a check is running, and
+// the steps of each check, in their order. It reads no widget and tells what there is to show
+// through its signals; within each, the slots run in the order they were connected.
+class SiteWatch : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SiteWatch)
+
+public:
+    // `fetch` runs on a thread of its own while the window stays alive (see runResponsively);
+    // the log goes to `logFolder`.
+    SiteWatch(check::PageFetcher fetch, check::Clock clock, std::string logFolder, QObject* parent = nullptr);
+
+    bool isWatching() const { return watching_; }
+    bool isChecking() const { return checking_; }
+    // Where the checks are recorded, as a file name.
+    QString logPath() const;
+
+    // Start with `url` while idle: one check at once, then one a minute; Stop while watching.
+    // An empty URL or the bare "http://" changes nothing.
+    void toggle(const QString& url);
+    // Runs one check of `url` at once and to its end.
+    void check(const QString& url);
+
+Q_SIGNALS:
+    void watchingChanged(bool watching);
+    void checkingChanged(bool checking);
+    // Each new status line: "Connecting..." as a check starts, then its verdict.
+    void statusChanged(const ui::Status& status);
+    // A check found another verdict than the one before; sent after its statusChanged.
+    void verdictChanged(const ui::Status& status);
+
+private:
+    void setChecking(bool checking);
+    void diagnose(const check::Outcome& outcome, const QString& url, std::error_code logError);
+
+    check::PollCycle cycle_;
+    QTimer* pollTimer_;
+    QString url_;
+    bool watching_ = false;
+    bool checking_ = false;
+    Trouble proxyTrouble_{lcCheck};
+    Trouble logTrouble_{lcLog};
+};
+
+} // namespace ui
