@@ -5,7 +5,7 @@ JOBS     ?= $(shell nproc)
 
 CMAKE_CONFIGURE = cmake -S . -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps configure build run test sanitize bench install package screenshot clean
+.PHONY: all deps configure build run test sanitize bench install package test-debian13 screenshot clean
 
 all: build
 
@@ -40,6 +40,10 @@ install: build
 # The Debian package, built from a copy of the tree under $(BUILD)/, into dist/.
 package: deps
 	./scripts/package $(BUILD) dist
+
+# The same suite and package on a fresh Debian 13 root (needs root or sudo; see the script).
+test-debian13: deps
+	./scripts/test-debian13 $(BUILD) dist
 
 screenshot: build
 	./scripts/screenshot $(BUILD)/ui/sentrilo docs/screenshot.png
