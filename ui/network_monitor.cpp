@@ -26,8 +26,9 @@ constexpr std::string_view kStateProperty = "State";
 // connecting) means this computer reaches no network.
 constexpr std::uint32_t kFirstOnlineState = 50;
 
+// Closed without flushing: a bus that never answers would hold the program's exit.
 struct BusClose {
-    void operator()(sd_bus* bus) const noexcept { sd_bus_flush_close_unref(bus); }
+    void operator()(sd_bus* bus) const noexcept { sd_bus_close_unref(bus); }
 };
 
 NetworkMonitor& monitorOf(void* self)

@@ -9,6 +9,8 @@
 
 #include <atomic>
 
+#include <signal.h>
+
 // A stand-in for NetworkManager on a system bus of its own: a private dbus-daemon it starts and
 // stops, whose address it puts in DBUS_SYSTEM_BUS_ADDRESS for the program under test. It holds
 // the connection state and tells each change as NetworkManager does, by StateChanged and by
@@ -24,6 +26,7 @@ public:
 
     ~NetworkManagerStandIn() override
     {
+        ::kill(static_cast<pid_t>(daemon_.processId()), SIGCONT);
         QDBusConnection::disconnectFromBus(QStringLiteral("network manager"));
         thread_.quit();
         thread_.wait();
@@ -49,6 +52,9 @@ public:
     }
 
     uint state() const { return state_; }
+
+    // The bus stops answering anyone, as a hung system bus does.
+    void freeze() { ::kill(static_cast<pid_t>(daemon_.processId()), SIGSTOP); }
 
     // Changes the state and tells of it, as NetworkManager does, in both its ways.
     void setState(uint state)

@@ -130,21 +130,26 @@ void SiteWatchTest::troublesAreToldOncePerCauseAndEachCheckOnRequest()
 void SiteWatchTest::aFailureWhileOfflineWaitsForTheNetwork_data()
 {
     QTest::addColumn<bool>("standIn");     // NetworkManager is on the system bus
+    QTest::addColumn<bool>("frozen");      // which never answers
     QTest::addColumn<uint>("state");       // what it says when the site is checked again
     QTest::addColumn<bool>("comesBack");   // it says connected while that check waits
     QTest::addColumn<QString>("cause");    // why the site is down after that check; empty: up
     QTest::addColumn<int>("fetches");      // in that check
-    QTest::newRow("back in time") << true << NetworkManagerStandIn::kDisconnected << true << QString() << 2;
-    QTest::newRow("offline past the check's time")
-        << true << NetworkManagerStandIn::kDisconnected << false << u"This computer has no network connection."_s << 1;
+    const QString refused = u"The connection was refused."_s;
+    QTest::newRow("back in time") << true << false << NetworkManagerStandIn::kDisconnected << true << QString() << 2;
+    QTest::newRow("offline past the check's time") << true << false << NetworkManagerStandIn::kDisconnected << false
+                                                   << u"This computer has no network connection."_s << 1;
     QTest::newRow("refused while online")
-        << true << NetworkManagerStandIn::kConnectedGlobal << false << u"The connection was refused."_s << 1;
-    QTest::newRow("without NetworkManager") << false << 0u << false << u"The connection was refused."_s << 1;
+        << true << false << NetworkManagerStandIn::kConnectedGlobal << false << refused << 1;
+    QTest::newRow("without NetworkManager") << false << false << 0u << false << refused << 1;
+    // Nothing waits for it, not even the program's end.
+    QTest::newRow("system bus that never answers") << true << true << 0u << false << refused << 1;
 }
 
 void SiteWatchTest::aFailureWhileOfflineWaitsForTheNetwork()
 {
     QFETCH(bool, standIn);
+    QFETCH(bool, frozen);
     QFETCH(uint, state);
     QFETCH(bool, comesBack);
     QFETCH(QString, cause);
@@ -152,7 +157,9 @@ void SiteWatchTest::aFailureWhileOfflineWaitsForTheNetwork()
     NetworkManagerStandIn networkManager;
     if (standIn)
         QVERIFY(networkManager.start(NetworkManagerStandIn::kConnectedGlobal));
-    else
+    if (frozen)
+        networkManager.freeze();
+    if (!standIn)
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + QFile::encodeName(folder.filePath(u"no-system-bus"_s)));
     told.clear();
     QLoggingCategory::setFilterRules(u"sentrilo.*.debug=true"_s);
@@ -186,7 +193,7 @@ void SiteWatchTest::aFailureWhileOfflineWaitsForTheNetwork()
     patient.toggle(url);
     QCOMPARE(alerts.size(), 1);
 
-    if (standIn) {
+    if (standIn && !frozen) {
         networkManager.setState(state);
         QVERIFY(heard(u"NetworkManager's state is now %1"_s.arg(state)));
     }
