@@ -11,6 +11,20 @@ inline constexpr std::string_view kStatusDownOpen = "Status: SITE DOWN (";
 inline constexpr std::string_view kStatusUpOpen = "Status: SITE OK (";
 inline constexpr std::string_view kStatusClose = ")";
 
+// Why a site was found down, one line each.
+inline constexpr std::string_view kCauseUnresolved = "The name could not be resolved.";
+inline constexpr std::string_view kCauseRefused = "The connection was refused.";
+inline constexpr std::string_view kCauseTimedOutOpen = "No answer within ";
+inline constexpr std::string_view kCauseTimedOutClose = " seconds.";
+inline constexpr std::string_view kCauseUntrusted = "The site's certificate is not trusted.";
+inline constexpr std::string_view kCauseEmpty = "The answer was empty.";
+inline constexpr std::string_view kCauseProxyRefused = "The proxy refused the connection.";
+inline constexpr std::string_view kCauseProxyPage = "The proxy could not reach the site.";
+inline constexpr std::string_view kCauseOffline = "This computer has no network connection.";
+inline constexpr std::string_view kCauseAddress = "The address cannot be fetched.";
+inline constexpr std::string_view kCauseRedirects = "The site redirects without end.";
+inline constexpr std::string_view kCauseFailed = "The connection failed.";
+
 // The program's name to the desktop: its executable, desktop entry, icon, notifications and
 // state folder.
 inline constexpr std::string_view kProgramId = "sentrilo";

@@ -17,12 +17,14 @@
 
 namespace check {
 
+// How long a check may take, however many proxies it tries: it always ends well inside the
+// interval between two checks.
+inline constexpr std::chrono::seconds kCheckBudget{48};
+
 struct InternetLimits {
     // The longest one connection may take; less when several proxies share the time left.
     std::chrono::milliseconds connectTimeout{30'000};
-    // A whole fetch ends well inside the 60-second interval between checks, however many
-    // proxies it tries.
-    std::chrono::milliseconds totalTimeout{48'000};
+    std::chrono::milliseconds totalTimeout = kCheckBudget;
     long maxRedirects = 20;
 };
 

@@ -20,6 +20,8 @@ struct Page {
 
     std::string body;
     InternetReport report;
+    // The computer had no network connection until the check's time ran out.
+    bool offline = false;
 };
 
 // Fetches `url`, taken as a browser takes typed text (see browserUrl), and returns its body, or

@@ -2,25 +2,13 @@
 
 #include "check/check_log.h"
 #include "check/check_texts.h"
+#include "check/down_cause.h"
 #include "check/log_place.h"
 
 #include <exception>
 #include <utility>
 
 namespace check {
-
-namespace {
-
-std::string causeOf(const InternetReport& fetch)
-{
-    if (fetch.proxyErrorPage)
-        return "the proxy answered with an error page of its own";
-    if (fetch.error != 0)
-        return "libcurl error " + std::to_string(fetch.error) + ": " + fetch.message;
-    return "the answer had an empty body";
-}
-
-} // namespace
 
 std::string verdictStatus(Verdict verdict, std::chrono::system_clock::time_point when)
 {
@@ -30,8 +18,12 @@ std::string verdictStatus(Verdict verdict, std::chrono::system_clock::time_point
     return status;
 }
 
-PollCycle::PollCycle(PageFetcher fetch, Clock clock, std::string logFolder)
-    : fetch_(std::move(fetch)), clock_(std::move(clock)), logFolder_(std::move(logFolder)), logPath_(check::logPath(logFolder_))
+PollCycle::PollCycle(PageFetcher fetch, Clock clock, std::string logFolder, InternetLimits limits)
+    : fetch_(std::move(fetch)),
+      clock_(std::move(clock)),
+      limits_(limits),
+      logFolder_(std::move(logFolder)),
+      logPath_(check::logPath(logFolder_))
 {
 }
 
@@ -41,13 +33,16 @@ Outcome PollCycle::check(const std::string& url)
     const auto started = std::chrono::steady_clock::now();
     bool gotPage = false;
     try {
-        Page page = fetch_(url);
+        Page page = fetch_(url, limits_);
         gotPage = !page.body.empty();
+        if (!gotPage) {
+            outcome.cause = downCause(page);
+            outcome.detail = downDetail(page);
+        }
         outcome.fetch = std::move(page.report);
-        if (!gotPage)
-            outcome.cause = causeOf(outcome.fetch);
     } catch (const std::exception& error) {
-        outcome.cause = std::string("the fetch failed: ") + error.what();
+        outcome.cause = texts::kCauseFailed;
+        outcome.detail = std::string("the fetch failed: ") + error.what();
     }
     outcome.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
     outcome.verdict = gotPage ? Verdict::Up : Verdict::Down;

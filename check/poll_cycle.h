@@ -16,7 +16,8 @@ inline constexpr std::chrono::seconds kPollInterval{60};
 // A site is up when its answer carries at least one byte of body, whatever its status.
 enum class Verdict { Down, Up };
 
-using PageFetcher = std::function<Page(const std::string& url)>;
+// Fetches a URL within the limits given.
+using PageFetcher = std::function<Page(const std::string& url, const InternetLimits& limits)>;
 
 // The status line a verdict leaves: its opening, the timestamp of `when`, and the close.
 std::string verdictStatus(Verdict verdict, std::chrono::system_clock::time_point when);
@@ -29,9 +30,10 @@ struct Outcome {
     bool changed = false;
     // The status line: the verdict with its time.
     std::string status;
-    // Why the site was found down, for a program to read: libcurl's code and words, or what the
-    // answer lacked. Empty when it is up.
+    // Why the site was found down: one line for the user, and the detail for a program to read
+    // (libcurl's code and words, or what the answer lacked). Both empty when it is up.
     std::string cause;
+    std::string detail;
     // How the fetch went (the proxy it went through, the proxy look-up's trouble), and how long.
     InternetReport fetch;
     std::chrono::milliseconds took{};
@@ -41,7 +43,8 @@ struct Outcome {
 class PollCycle {
 public:
     // `logFolder` is where the check log is kept; it is made at the first record if missing.
-    PollCycle(PageFetcher fetch, Clock clock, std::string logFolder);
+    // Each fetch gets `limits`, the check's whole budget among them.
+    PollCycle(PageFetcher fetch, Clock clock, std::string logFolder, InternetLimits limits = {});
 
     // Fetches `url` and judges the site by what came back. Never throws.
     Outcome check(const std::string& url);
@@ -55,6 +58,7 @@ public:
 private:
     PageFetcher fetch_;
     Clock clock_;
+    InternetLimits limits_;
     std::string logFolder_;
     std::string logPath_;
     Verdict last_ = Verdict::Down;

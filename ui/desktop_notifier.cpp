@@ -33,7 +33,8 @@ void DesktopNotifier::notify(const Status& status)
     if (!status.verdict)
         return;
     const QString summary = texts::marker(*status.verdict);
-    const QString body = status.url + u'\n' + status.line;
+    // The cause last, where a short notification cuts it off before the rest.
+    const QString body = status.url + u'\n' + status.line + (status.cause.isEmpty() ? QString() : u'\n' + status.cause);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         trouble_.report(QStringLiteral("No notification is posted: there is no session bus (%1)")

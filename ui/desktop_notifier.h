@@ -22,7 +22,7 @@ class DesktopNotifier : public QObject {
 public:
     explicit DesktopNotifier(QObject* parent = nullptr);
 
-    // Tells of a new verdict: its marker, over the URL and the status line.
+    // Tells of a new verdict: its marker, over the URL, the status line and why the site is down.
     void notify(const ui::Status& status);
 
 private:

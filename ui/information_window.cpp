@@ -17,7 +17,7 @@ constexpr double kHeadingPoints = 8.25;
 
 void setupInformationWindow(QWidget* window, const QString& title, int widthTwips, int heightTwips)
 {
-    // A plain window, kept out of the taskbar by presentBox. A tool window would be transient for
+    // A plain window, given the hints of a box by presentBox. A tool window would be transient for
     // the whole program, and a window manager that keeps such windows above the ones shown
     // before them (KWin does) could never bring a box chosen again above the other box.
     window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -32,7 +32,7 @@ void setupInformationWindow(QWidget* window, const QString& title, int widthTwip
 void presentBox(QWidget* box)
 {
     if (!box->isVisible()) {
-        keepOffTaskbar(box);
+        setBoxHints(box);
         box->show();
     }
     box->setWindowState((box->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);

@@ -9,8 +9,8 @@ class QWidget;
 
 namespace ui {
 
-// The look the About and sponsor boxes share: a fixed dialog frame with only a close box, kept
-// out of the taskbar, the program icon, and a client area of the given size in twips.
+// The look the About and sponsor boxes share: a fixed frame with only a close box, kept out of
+// the taskbar, the program icon, and a client area of the given size in twips.
 void setupInformationWindow(QWidget* window, const QString& title, int widthTwips, int heightTwips);
 
 // Brings a box forward whatever its state: shown if closed, restored if minimized, raised and

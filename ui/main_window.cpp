@@ -31,8 +31,7 @@ namespace ui {
 
 MainWindow::Engine MainWindow::Engine::system()
 {
-    return {[](const std::string& url) { return check::fetchPage(url); }, &std::chrono::system_clock::now,
-        check::applicationFolder(), &shellOpen};
+    return {&check::fetchPage, {}, &std::chrono::system_clock::now, check::applicationFolder(), &shellOpen};
 }
 
 MainWindow::MainWindow(Engine engine, QWidget* parent)
@@ -154,10 +153,11 @@ void MainWindow::setupMenus()
 void MainWindow::setupWatch(Engine engine)
 {
     // The log's place is chosen once: the checks write there and View Log opens it.
-    watch_ = new SiteWatch(std::move(engine.fetch), std::move(engine.clock), check::chooseLogFolder(folder_), this);
+    watch_ = new SiteWatch(std::move(engine.fetch), std::move(engine.clock), check::chooseLogFolder(folder_),
+        engine.limits, this);
     notifier_ = new DesktopNotifier(this);
     indicator_ = new StatusIndicator(this);
-    indicator_->showStatus({texts::kStatusReady, std::nullopt, {}});
+    indicator_->showStatus({texts::kStatusReady, std::nullopt, {}, {}});
 
     // A check's steps reach the user in this order: the status line and the caption marker, the
     // indicator; on a change of verdict the bell with restore and raise, then the notification.

@@ -37,6 +37,7 @@ public:
     // the desktop's opener.
     struct Engine {
         check::PageFetcher fetch;
+        check::InternetLimits limits; // each check's, its time among them
         check::Clock clock;
         std::string folder; // the application folder: shell opens start there, and the log when it can
         Opener open;        // hands the log and the sponsor's pages to the desktop

@@ -2,6 +2,7 @@
 
 #include "check/poll_cycle.h"
 #include "ui/diagnostics.h"
+#include "ui/network_monitor.h"
 
 #include <QObject>
 #include <QString>
@@ -21,6 +22,8 @@ struct Status {
     std::optional<check::Verdict> verdict;
     // The URL checked, its password hidden.
     QString url;
+    // Why the site is down, one line; empty otherwise.
+    QString cause;
 };
 
 // The one owner of the watch: Start and Stop, the poll timer, whether a check is running, and
@@ -31,9 +34,10 @@ class SiteWatch : public QObject {
     Q_DISABLE_COPY_MOVE(SiteWatch)
 
 public:
-    // `fetch` runs on a thread of its own while the window stays alive (see runResponsively);
-    // the log goes to `logFolder`.
-    SiteWatch(check::PageFetcher fetch, check::Clock clock, std::string logFolder, QObject* parent = nullptr);
+    // `fetch` runs on a thread of its own while the window stays alive (see runResponsively),
+    // within `limits`; the log goes to `logFolder`.
+    SiteWatch(check::PageFetcher fetch, check::Clock clock, std::string logFolder, check::InternetLimits limits = {},
+        QObject* parent = nullptr);
 
     bool isWatching() const { return watching_; }
     bool isChecking() const { return checking_; }
@@ -55,9 +59,13 @@ Q_SIGNALS:
     void verdictChanged(const ui::Status& status);
 
 private:
+    // `fetch` as a check runs it: off the window's thread, and, when it fails while this
+    // computer has no network, once more when the network is back within the check's time.
+    check::PageFetcher patiently(check::PageFetcher fetch);
     void setChecking(bool checking);
     void diagnose(const check::Outcome& outcome, const QString& url, std::error_code logError);
 
+    NetworkMonitor network_;
     check::PollCycle cycle_;
     QTimer* pollTimer_;
     QString url_;

@@ -3,6 +3,7 @@
 #include "ui/program_icon.h"
 #include "ui/site_watch.h"
 #include "ui/ui_texts.h"
+#include "ui/x11_tray.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -10,6 +11,8 @@
 #include <QDBusPendingReply>
 #include <QDBusVariant>
 #include <QSystemTrayIcon>
+
+#include <utility>
 
 namespace ui {
 
@@ -27,8 +30,12 @@ bool unanswered(const QDBusError& error)
 
 } // namespace
 
-StatusIndicator::StatusIndicator(QObject* parent) : QObject(parent)
+StatusIndicator::StatusIndicator(QObject* parent) : QObject(parent), x11Tray_(new X11Tray(this))
 {
+    connect(x11Tray_, &X11Tray::appeared, this, [this] {
+        x11TrayPresent_ = true;
+        update();
+    });
     // Asked now, one message without a wait, so that the first Start already knows and the
     // icon can stand beside the first check. Only where the session names its bus: the window
     // has connected to it already then, while looking for a bus elsewhere would slow start-up;
@@ -42,9 +49,14 @@ StatusIndicator::~StatusIndicator() = default;
 void StatusIndicator::setWatching(bool watching)
 {
     watching_ = watching;
-    // A desktop may have gained a host (or its bus come back) since it was asked.
-    if (watching && (host_ == Host::Unknown || host_ == Host::Absent))
-        ask();
+    if (watching) {
+        // The watcher is followed once it has answered; until then its bus may come back.
+        if (host_ == Host::Unknown)
+            ask();
+        // Read before the first check begins, so that a tray already there shows the icon
+        // during it; one that comes later tells of itself.
+        x11TrayPresent_ = x11Tray_->present();
+    }
     update();
 }
 
@@ -63,12 +75,16 @@ void StatusIndicator::setBusy(bool busy)
 void StatusIndicator::showStatus(const Status& status)
 {
     status_ = status.line;
-    if (icon_ != nullptr)
-        icon_->setToolTip(toolTip());
-    if (!status.verdict || status.verdict == verdict_)
+    // The cause stays while the verdict does, through the next check's "Connecting...".
+    if (status.verdict)
+        cause_ = status.cause;
+    const bool newVerdict = status.verdict && status.verdict != verdict_;
+    if (status.verdict)
+        verdict_ = status.verdict;
+    if (icon_ == nullptr)
         return;
-    verdict_ = status.verdict;
-    if (icon_ != nullptr)
+    icon_->setToolTip(toolTip());
+    if (newVerdict)
         icon_->setIcon(verdictIcon());
 }
 
@@ -80,7 +96,10 @@ void StatusIndicator::ask()
         host_ = Host::Absent;
         return;
     }
-    host_ = Host::Asking;
+    follow(bus);
+    // A known answer stands until the next one.
+    if (host_ == Host::Unknown)
+        host_ = Host::Asking;
     QDBusMessage get = QDBusMessage::createMethodCall(kWatcher, kWatcherPath,
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << kWatcher << QStringLiteral("IsStatusNotifierHostRegistered");
@@ -104,6 +123,17 @@ void StatusIndicator::ask()
     });
 }
 
+void StatusIndicator::follow(QDBusConnection& bus)
+{
+    if (std::exchange(following_, true))
+        return;
+    // From any sender: tied to the watcher's name, a signal would have Qt look up the name's
+    // owner, waiting for the answer. Whoever sends them, they only have the watcher asked again.
+    bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),
+        QStringLiteral("NameOwnerChanged"), {kWatcher}, QString(), this, SLOT(ask()));
+    bus.connect(QString(), kWatcherPath, kWatcher, QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(ask()));
+}
+
 void StatusIndicator::update()
 {
     if (!watching_) {
@@ -111,11 +141,10 @@ void StatusIndicator::update()
         icon_ = nullptr;
         return;
     }
-    if (icon_ != nullptr || busy_ || (host_ != Host::Registered && host_ != Host::Absent))
+    if (icon_ != nullptr || busy_)
         return;
-    // Without a host Qt turns to the X11 tray, where a panel offers one; asking is quick then,
-    // the bus having just answered.
-    if (host_ == Host::Absent && !QSystemTrayIcon::isSystemTrayAvailable())
+    // Without a host Qt turns to the X11 tray; its asking is quick then, the bus having answered.
+    if (host_ != Host::Registered && !(host_ == Host::Absent && x11TrayPresent_))
         return;
     icon_ = new QSystemTrayIcon(verdictIcon(), this);
     icon_->setToolTip(toolTip());
@@ -140,7 +169,7 @@ QIcon StatusIndicator::verdictIcon() const
 
 QString StatusIndicator::toolTip() const
 {
-    return texts::kProductTitle + u'\n' + status_;
+    return texts::kProductTitle + u'\n' + status_ + (cause_.isEmpty() ? QString() : u'\n' + cause_);
 }
 
 } // namespace ui

@@ -8,12 +8,14 @@
 
 #include <optional>
 
+class QDBusConnection;
 class QIcon;
 class QSystemTrayIcon;
 
 namespace ui {
 
 struct Status;
+class X11Tray;
 
 // The verdict in the desktop's status area while watching: an icon that tells "no verdict
 // yet", up and down apart by its shape, and the status line as its tooltip.
@@ -23,6 +25,12 @@ struct Status;
 // asks again). So whether the desktop shows such icons is first asked without blocking, and the
 // icon is made only once the bus has answered, and never while a check runs: a hung bus leaves
 // the checks untouched and simply shows nothing.
+//
+// Qt also settles, at its first icon, which kind of status area it serves, and keeps that for
+// the life of the process: the watcher's if it finds one ready then, else the X11 tray. So the
+// icon is made only once a host has registered with the watcher, or an X11 tray is there. Both
+// are followed while the program runs (the watcher on the bus, the tray on the X server), so a
+// status area that comes later still gets the icon.
 class StatusIndicator : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(StatusIndicator)
@@ -35,27 +43,36 @@ public:
     void setWatching(bool watching);
     // While a check runs, nothing may wait on the bus, and an activation waits for its end.
     void setBusy(bool busy);
-    // The status line as the tooltip; the verdict, once a check has given one, as the icon.
+    // The status line as the tooltip, with why the site is down while it is; the verdict, once a
+    // check has given one, as the icon.
     void showStatus(const ui::Status& status);
 
 Q_SIGNALS:
     // The user clicked the indicator.
     void activated();
 
+private Q_SLOTS:
+    // The watcher came, went or gained a host.
+    void ask();
+
 private:
     enum class Host { Unknown, Asking, Registered, Absent };
 
-    void ask();
+    void follow(QDBusConnection& bus);
     void update();
     QIcon verdictIcon() const;
     QString toolTip() const;
 
     Host host_ = Host::Unknown;
+    bool following_ = false;
+    X11Tray* x11Tray_;
+    bool x11TrayPresent_ = false;
     bool watching_ = false;
     bool busy_ = false;
     bool activationPending_ = false;
     std::optional<check::Verdict> verdict_;
     QString status_;
+    QString cause_; // why the site is down, while it is
     QSystemTrayIcon* icon_ = nullptr;
     Trouble trouble_{lcDesktop};
 };

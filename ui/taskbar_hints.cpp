@@ -10,7 +10,7 @@
 
 namespace ui {
 
-void keepOffTaskbar(QWidget* window)
+void setBoxHints(QWidget* window)
 {
     const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     // The offscreen platform answers too, without a connection.
@@ -35,6 +35,14 @@ void keepOffTaskbar(QWidget* window)
             states.push_back(skip);
     }
     xcb_ewmh_set_wm_state(&ewmh, id, static_cast<std::uint32_t>(states.size()), states.data());
+
+    // The type of a torn-off menu: the one type that KWin, mutter and openbox all give a title
+    // and a close box but no minimize and no maximize, and keep out of their window switchers
+    // (mutter and openbox keep it above the main window, as they would a dialog). KWin and
+    // openbox offer to minimize a plain window or a dialog whatever the Motif hints say, and
+    // openbox a utility window too. Qt writes its own type when it creates the window.
+    xcb_atom_t menu = ewmh._NET_WM_WINDOW_TYPE_MENU;
+    xcb_ewmh_set_wm_window_type(&ewmh, id, 1, &menu);
     xcb_flush(connection);
     xcb_ewmh_connection_wipe(&ewmh);
 }

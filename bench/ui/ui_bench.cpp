@@ -10,7 +10,8 @@
 // so noise on the shared machine falls on both.
 //
 // The loopback server runs in a child process of its own, so that its threads' stacks and CPU
-// never count towards the window's figures.
+// never count towards the window's figures. The watch follows a NetworkManager stand-in on a
+// system bus of the bench's own, as it follows NetworkManager on a desktop.
 //
 // The posted events stand for the window system's: a helper thread posts one every few
 // milliseconds, stamped, and the window's thread notes the longest wait before handling one. The
@@ -20,6 +21,7 @@
 #include "check/check_texts.h"
 #include "check/page_fetcher.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/network_manager_standin.h"
 #include "ui/application.h"
 #include "ui/main_window.h"
 #include "ui/ui_texts.h"
@@ -348,7 +350,9 @@ void measureHeldCheck(const std::string& silentUrl, Report& report)
 {
     check::InternetLimits limits;
     limits.totalTimeout = std::chrono::seconds(kHeldCheckSeconds);
-    Watch watch(silentUrl, [limits](const std::string& url) { return check::fetchPage(url, limits); });
+    Watch watch(silentUrl, [limits](const std::string& url, const check::InternetLimits&) {
+        return check::fetchPage(url, limits);
+    });
     runEventLoop(kSettleMs);
     // Each ping is stamped when posted; the wait until the window's thread runs it is what an
     // exposure or the window manager's ping would wait.
@@ -423,6 +427,12 @@ int main(int argc, char* argv[])
         return 1;
     }
     const std::string origin = server.readLine().trimmed().toStdString();
+    // The watch follows NetworkManager on a system bus of the bench's own, as on a desktop.
+    NetworkManagerStandIn networkManager;
+    if (!networkManager.start(NetworkManagerStandIn::kConnectedGlobal)) {
+        std::fprintf(stderr, "ui_bench: the system bus does not start\n");
+        return 1;
+    }
     Report report;
     measureStartup(report);
     measureIdle(origin + "/page", report);

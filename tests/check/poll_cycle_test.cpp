@@ -56,7 +56,7 @@ protected:
     std::vector<std::string> fetchedUrls;
     std::chrono::system_clock::time_point now = localTime(2026, 12, 8, 14, 5, 9);
     std::error_code logError;
-    PollCycle cycle{[this](const std::string& url) -> Page {
+    PollCycle cycle{[this](const std::string& url, const InternetLimits&) -> Page {
                         fetchedUrls.push_back(url);
                         if (fetchThrows)
                             throw std::runtime_error("no thread");
@@ -144,7 +144,7 @@ TEST_F(PollCycleTest, FailingStepsAreSkipped)
     Outcome outcome = checkAndRecord();
     EXPECT_EQ(outcome.status, "Status: SITE DOWN (12/08/26 14:05:09)");
     EXPECT_EQ(outcome.verdict, Verdict::Down);
-    EXPECT_EQ(outcome.cause, "the fetch failed: no thread");
+    EXPECT_EQ(outcome.detail, "the fetch failed: no thread");
 
     // Without a clock there is no verdict text, but the verdict is still taken and recorded.
     fetchThrows = false;
@@ -160,7 +160,7 @@ TEST_F(PollCycleTest, FailingStepsAreSkipped)
 TEST_F(PollCycleTest, RealFetchesAgainstALoopbackServer)
 {
     testsupport::LoopbackServer server;
-    PollCycle real([](const std::string& url) { return fetchPage(url); }, [this] { return now; }, folder.string());
+    PollCycle real(&fetchPage, [this] { return now; }, folder.string());
     const auto checkAndRecord = [&](const std::string& url) {
         const Outcome outcome = real.check(url);
         EXPECT_FALSE(real.record(url, outcome.status));
@@ -171,8 +171,8 @@ TEST_F(PollCycleTest, RealFetchesAgainstALoopbackServer)
     const Outcome down = checkAndRecord(refused);
     EXPECT_EQ(down.verdict, Verdict::Down);
     EXPECT_EQ(down.status, "Status: SITE DOWN (12/08/26 14:05:09)");
-    EXPECT_TRUE(down.cause.starts_with("libcurl error 7: ")) << down.cause;
-    EXPECT_EQ(real.check(server.url("/empty")).cause, "the answer had an empty body");
+    EXPECT_TRUE(down.detail.starts_with("libcurl error 7: ")) << down.detail;
+    EXPECT_EQ(real.check(server.url("/empty")).detail, "the answer had an empty body");
     const std::string records = log();
     EXPECT_NE(records.find(server.url("/error") + " Status: SITE OK ("), std::string::npos) << records;
     EXPECT_NE(records.find(refused + " Status: SITE DOWN ("), std::string::npos) << records;

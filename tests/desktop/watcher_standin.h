@@ -2,21 +2,26 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QObject>
 #include <QThread>
 
-// A stand-in for the desktop's status notifier watcher, with a host registered. Qt's tray icon
-// asks it with blocking calls from the window's thread, so it answers from a thread of its own.
+#include <atomic>
+
+// A stand-in for the desktop's status notifier watcher, with a host registered from the start or
+// later. Qt's tray icon asks it with blocking calls from the window's thread, so it answers from a
+// thread of its own.
 class WatcherStandIn : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
     // Qt reads them through an interface that learns them from introspection.
-    Q_PROPERTY(bool IsStatusNotifierHostRegistered MEMBER host_ CONSTANT)
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isHostRegistered)
     Q_PROPERTY(int ProtocolVersion MEMBER version_ CONSTANT)
 
 public:
+    explicit WatcherStandIn(bool host = true) : host_(host) {}
     ~WatcherStandIn() override
     {
         thread_.quit();
@@ -24,13 +29,22 @@ public:
     }
     bool start()
     {
-        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("watcher"));
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, kConnection);
         moveToThread(&thread_);
         thread_.start();
-        return bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"))
-            && bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
-                QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties);
+        // Ready to answer by the time its name shows.
+        return bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
+                   QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties)
+            && bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
     }
+    // A host registers, as a panel's does once it is up, and the watcher says so if it is on the bus.
+    void registerHost()
+    {
+        host_ = true;
+        QDBusConnection(kConnection).send(QDBusMessage::createSignal(QStringLiteral("/StatusNotifierWatcher"),
+            QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("StatusNotifierHostRegistered")));
+    }
+    bool isHostRegistered() const { return host_; }
     // The bus name of the indicator registered last while it is on the bus, else empty.
     QString item() const
     {
@@ -46,7 +60,8 @@ public Q_SLOTS:
     }
 
 private:
-    bool host_ = true;
+    inline static const QString kConnection = QStringLiteral("watcher");
+    std::atomic<bool> host_;
     int version_ = 0;
     QThread thread_;
     mutable QMutex mutex_;

@@ -76,15 +76,26 @@ QStringList X11Probe::wmClass(xcb_window_t window) const
     return both;
 }
 
+bool X11Probe::holds(xcb_window_t window, xcb_atom_t property, const char* name) const
+{
+    xcb_ewmh_get_atoms_reply_t atoms{};
+    const auto cookie = xcb_get_property(connection_, 0, window, property, XCB_ATOM_ATOM, 0, UINT32_MAX);
+    if (xcb_ewmh_get_atoms_reply(&ewmh_, cookie, &atoms, nullptr) == 0)
+        return false;
+    const std::span<const xcb_atom_t> all(atoms.atoms, atoms.atoms_len);
+    const bool found = std::ranges::find(all, internAtom(connection_, name)) != all.end();
+    xcb_ewmh_get_atoms_reply_wipe(&atoms);
+    return found;
+}
+
 bool X11Probe::hasState(xcb_window_t window, const char* state) const
 {
-    xcb_ewmh_get_atoms_reply_t states{};
-    if (xcb_ewmh_get_wm_state_reply(&ewmh_, xcb_ewmh_get_wm_state(&ewmh_, window), &states, nullptr) == 0)
-        return false;
-    const std::span<const xcb_atom_t> all(states.atoms, states.atoms_len);
-    const bool found = std::ranges::find(all, internAtom(connection_, state)) != all.end();
-    xcb_ewmh_get_atoms_reply_wipe(&states);
-    return found;
+    return holds(window, ewmh_._NET_WM_STATE, state);
+}
+
+bool X11Probe::allows(xcb_window_t window, const char* action) const
+{
+    return holds(window, ewmh_._NET_WM_ALLOWED_ACTIONS, action);
 }
 
 bool X11Probe::iconic(xcb_window_t window) const
@@ -169,6 +180,8 @@ void DisplayPeer::readEvents()
             ++bells_;
         else if (type == XCB_CLIENT_MESSAGE && message->type == protocols_ && message->data.data32[0] == ping_)
             pongSeen_ = std::max(pongSeen_, message->data.data32[1]);
+        else if (type == XCB_CLIENT_MESSAGE && message->type == trayOpcode_ && message->data.data32[1] == 0)
+            docked_ = message->data.data32[2]; // SYSTEM_TRAY_REQUEST_DOCK
     }
 }
 
@@ -225,4 +238,25 @@ bool DisplayPeer::repaintsWhenUncovered(xcb_window_t window, std::chrono::millis
         return std::any_of(pixels, pixels + count, [](std::uint32_t pixel) { return (pixel & 0xffffff) == kMagenta; });
     };
     return QTest::qWaitFor([&] { return !stillMagenta(); }, static_cast<int>(patience.count()));
+}
+
+void DisplayPeer::becomeTray()
+{
+    const xcb_window_t tray = xcb_generate_id(connection_);
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, tray, root_, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+        XCB_COPY_FROM_PARENT, 0, nullptr);
+    const xcb_atom_t selection = internAtom(connection_, "_NET_SYSTEM_TRAY_S0");
+    trayOpcode_ = internAtom(connection_, "_NET_SYSTEM_TRAY_OPCODE");
+    xcb_set_selection_owner(connection_, tray, selection, XCB_CURRENT_TIME);
+    const xcb_client_message_event_t manager{.response_type = XCB_CLIENT_MESSAGE, .format = 32, .sequence = 0,
+        .window = root_, .type = internAtom(connection_, "MANAGER"),
+        .data = {.data32 = {XCB_CURRENT_TIME, selection, tray, 0, 0}}};
+    xcb_send_event(connection_, 0, root_, XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&manager));
+    roundTrip(connection_);
+}
+
+xcb_window_t DisplayPeer::docked()
+{
+    readEvents();
+    return docked_;
 }

@@ -24,6 +24,8 @@ public:
     QStringList wmClass(xcb_window_t window) const;
     // Whether _NET_WM_STATE holds the atom named `state`.
     bool hasState(xcb_window_t window, const char* state) const;
+    // Whether the window manager's _NET_WM_ALLOWED_ACTIONS holds the atom named `action`.
+    bool allows(xcb_window_t window, const char* action) const;
     // ICCCM WM_STATE: true while the window is iconified.
     bool iconic(xcb_window_t window) const;
     // The program's fixed size, when WM_NORMAL_HINTS gives equal minimum and maximum sizes.
@@ -35,13 +37,17 @@ public:
     xcb_connection_t* connection() const { return connection_; }
 
 private:
+    // Whether the list of atoms in `property` holds the atom named `name`.
+    bool holds(xcb_window_t window, xcb_atom_t property, const char* name) const;
+
     xcb_connection_t* connection_ = nullptr;
     // The library's calls take it as non-const, though reading changes nothing in it.
     mutable xcb_ewmh_connection_t ewmh_{};
 };
 
 // Another client on the same display, as a window manager, a panel or a window over ours is:
-// it hears the bell (XKB bell events), pings windows and covers them.
+// it hears the bell (XKB bell events), pings windows and covers them, and may serve as an X11
+// system tray.
 class DisplayPeer {
 public:
     DisplayPeer();
@@ -62,8 +68,13 @@ public:
     // false when it has not within `patience`.
     bool repaintsWhenUncovered(xcb_window_t window, std::chrono::milliseconds patience);
 
+    // Takes the tray's selection, _NET_SYSTEM_TRAY_S0, and tells every client, as a panel does.
+    void becomeTray();
+    // The window that asked last to be docked in the tray (never embedded), or 0 while none has.
+    xcb_window_t docked();
+
 private:
-    // Counts the bells and answered pings among the events that have arrived.
+    // Counts the bells, answered pings and dock requests among the events that have arrived.
     void readEvents();
 
     xcb_connection_t* connection_ = nullptr;
@@ -74,4 +85,6 @@ private:
     std::uint32_t pingsSent_ = 0;
     int bells_ = 0;
     std::uint32_t pongSeen_ = 0;
+    xcb_atom_t trayOpcode_ = 0;
+    xcb_window_t docked_ = 0;
 };

@@ -20,12 +20,12 @@ void MainWindowTestBase::init()
     opened.clear();
     window = std::make_unique<ui::MainWindow>(ui::MainWindow::Engine{
         // Run on a thread of its own, while the window's waits for it.
-        [this](const std::string& url) {
+        [this](const std::string& url, const check::InternetLimits&) {
             ++fetches;
             fetchedUrl = url;
             return fetch ? fetch(url) : check::Page(body);
         },
-        [] { return std::chrono::system_clock::from_time_t(1'800'000'000); }, folder->path().toStdString(),
+        {}, [] { return std::chrono::system_clock::from_time_t(1'800'000'000); }, folder->path().toStdString(),
         [this](const QString& target, const QString& workingFolder) { opened << workingFolder + u'|' + target; }});
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));

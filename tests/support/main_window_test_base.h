@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -60,7 +61,7 @@ protected:
     std::unique_ptr<ui::MainWindow> window;
     // What the network answers; a test may put a fetch of its own in its place.
     std::string body;
-    check::PageFetcher fetch;
+    std::function<check::Page(const std::string& url)> fetch;
     int fetches = 0;
     std::string fetchedUrl;
     QStringList opened; // "working folder|target", one per request to the desktop

@@ -70,6 +70,10 @@ void InformationWindowsTest::boxesExistOnceAndShowTheirTexts()
     trigger("aboutAction");
     QCOMPARE(topLevel("aboutBox"), about);
     QVERIFY(about->isVisible());
+    // Minimized all the same by a window manager that does not refuse, and chosen again.
+    about->showMinimized();
+    trigger("aboutAction");
+    QVERIFY(!about->isMinimized());
 
     trigger("sponsorAction");
     trigger("sponsorAction");

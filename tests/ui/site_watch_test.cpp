@@ -1,13 +1,19 @@
+#include "tests/support/network_manager_standin.h"
 #include "ui/site_watch.h"
+
+#include <curl/curl.h>
 
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QMutex>
+#include <QScopeGuard>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 using ui::SiteWatch;
@@ -15,13 +21,28 @@ using ui::Status;
 
 namespace {
 
-// What the program tells its user, as one list of lines.
+using namespace std::chrono_literals;
+
+// What the program tells its user, as one list of lines, from whichever thread.
 QStringList told;
+QMutex toldMutex;
 
 void tell(QtMsgType, const QMessageLogContext& context, const QString& message)
 {
+    const QMutexLocker lock(&toldMutex);
     // How long a check took is no business of the test.
     told << QLatin1String(context.category) + u' ' + QString(message).replace(QRegularExpression(u" in \\d+ ms"_s), u" in N ms"_s);
+}
+
+// Until the program has told `words`, or five seconds have passed.
+bool heard(const QString& words)
+{
+    for (int i = 0; i < 500; ++i) {
+        if (const QMutexLocker lock(&toldMutex); told.filter(words).size() > 0)
+            return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
 }
 
 } // namespace
@@ -33,6 +54,8 @@ private Q_SLOTS:
     void init();
     void aCheckShowsThenAlertsThenRecords();
     void troublesAreToldOncePerCauseAndEachCheckOnRequest();
+    void aFailureWhileOfflineWaitsForTheNetwork_data();
+    void aFailureWhileOfflineWaitsForTheNetwork();
 
 private:
     QByteArray log() const;
@@ -48,7 +71,7 @@ void SiteWatchTest::init()
     QFile::remove(QDir(folder.path()).filePath(QStringLiteral("snlog.html")));
     body.clear();
     watch = std::make_unique<SiteWatch>(
-        [this](const std::string& url) {
+        [this](const std::string& url, const check::InternetLimits&) {
             fetched = url;
             return check::Page(body);
         },
@@ -102,6 +125,93 @@ void SiteWatchTest::troublesAreToldOncePerCauseAndEachCheckOnRequest()
         (QStringList{checked, u"sentrilo.log Cannot write the check log "_s + logPath + u": Is a directory"_s,
             checked, checked, QString(checked).remove(u"user:****@"_s),
             u"sentrilo.log The check log "_s + logPath + u" can be written again."_s}));
+}
+
+void SiteWatchTest::aFailureWhileOfflineWaitsForTheNetwork_data()
+{
+    QTest::addColumn<bool>("standIn");     // NetworkManager is on the system bus
+    QTest::addColumn<bool>("frozen");      // which never answers
+    QTest::addColumn<uint>("state");       // what it says when the site is checked again
+    QTest::addColumn<bool>("comesBack");   // it says connected while that check waits
+    QTest::addColumn<QString>("cause");    // why the site is down after that check; empty: up
+    QTest::addColumn<int>("fetches");      // in that check
+    const QString refused = u"The connection was refused."_s;
+    QTest::newRow("back in time") << true << false << NetworkManagerStandIn::kDisconnected << true << QString() << 2;
+    QTest::newRow("offline past the check's time") << true << false << NetworkManagerStandIn::kDisconnected << false
+                                                   << u"This computer has no network connection."_s << 1;
+    QTest::newRow("refused while online")
+        << true << false << NetworkManagerStandIn::kConnectedGlobal << false << refused << 1;
+    QTest::newRow("without NetworkManager") << false << false << 0u << false << refused << 1;
+    // Nothing waits for it, not even the program's end.
+    QTest::newRow("system bus that never answers") << true << true << 0u << false << refused << 1;
+}
+
+void SiteWatchTest::aFailureWhileOfflineWaitsForTheNetwork()
+{
+    QFETCH(bool, standIn);
+    QFETCH(bool, frozen);
+    QFETCH(uint, state);
+    QFETCH(bool, comesBack);
+    QFETCH(QString, cause);
+    QFETCH(int, fetches);
+    NetworkManagerStandIn networkManager;
+    if (standIn)
+        QVERIFY(networkManager.start(NetworkManagerStandIn::kConnectedGlobal));
+    if (frozen)
+        networkManager.freeze();
+    if (!standIn)
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + QFile::encodeName(folder.filePath(u"no-system-bus"_s)));
+    told.clear();
+    QLoggingCategory::setFilterRules(u"sentrilo.*.debug=true"_s);
+    const QtMessageHandler saved = qInstallMessageHandler(tell);
+    const auto restore = qScopeGuard([&] {
+        qInstallMessageHandler(saved);
+        QLoggingCategory::setFilterRules({});
+    });
+
+    // The site is up at first; then it refuses, until the network is back.
+    bool refusing = false;
+    int fetched = 0;
+    check::InternetLimits limits;
+    limits.totalTimeout = 1500ms; // a short check, for the case that runs out of time
+    SiteWatch patient(
+        [&](const std::string&, const check::InternetLimits&) {
+            ++fetched;
+            if (!refusing)
+                return check::Page("up");
+            refusing = false;
+            check::InternetReport refused;
+            refused.error = CURLE_COULDNT_CONNECT;
+            return check::Page({}, refused);
+        },
+        [] { return std::chrono::system_clock::from_time_t(1'800'000'000); }, folder.path().toStdString(), limits);
+    QList<Status> alerts;
+    Status last;
+    connect(&patient, &SiteWatch::verdictChanged, this, [&](const Status& status) { alerts << status; });
+    connect(&patient, &SiteWatch::statusChanged, this, [&](const Status& status) { last = status; });
+    const QString url = u"http://127.0.0.1:9/"_s;
+    patient.toggle(url);
+    QCOMPARE(alerts.size(), 1);
+
+    if (standIn && !frozen) {
+        networkManager.setState(state);
+        QVERIFY(heard(u"NetworkManager's state is now %1"_s.arg(state)));
+    }
+    std::jthread network([&] {
+        if (comesBack && heard(u"waiting for the network"_s))
+            networkManager.setState(NetworkManagerStandIn::kConnectedGlobal);
+    });
+    refusing = true;
+    fetched = 0;
+    patient.check(url);
+    network.join();
+    patient.toggle(url);
+
+    QCOMPARE(fetched, fetches);
+    QCOMPARE(last.verdict, cause.isEmpty() ? check::Verdict::Up : check::Verdict::Down);
+    QCOMPARE(last.cause, cause);
+    QCOMPARE(alerts.size(), cause.isEmpty() ? 1 : 2);
+    QCOMPARE(log().count("<BR>\n\r\n"), 2);
 }
 
 QTEST_GUILESS_MAIN(SiteWatchTest)
