@@ -83,13 +83,13 @@ void MainWindow::setupControls()
     urlBox_ = new UrlBox(texts::kInitialUrl, client);
     place(urlBox_, "urlBox", at::kUrlBox);
 
-    urlCaption_ = new QLabel(texts::kUrlLabel, client);
-    urlCaption_->setTextFormat(Qt::PlainText);
-    place(urlCaption_, "urlCaption", at::kUrlCaption);
+    auto* urlCaption = new QLabel(texts::kUrlLabel, client);
+    urlCaption->setTextFormat(Qt::PlainText);
+    place(urlCaption, "urlCaption", at::kUrlCaption);
     // Names the URL box for screen readers; its text has no '&', so it adds no access key.
-    urlCaption_->setBuddy(urlBox_);
+    urlCaption->setBuddy(urlBox_);
     // The caption's box runs on under the URL box; the box must stay on top of it.
-    urlCaption_->lower();
+    urlCaption->lower();
 
     startStopButton_ = new QPushButton(texts::kStart, client);
     startStopButton_->setAutoDefault(false);
@@ -104,20 +104,20 @@ void MainWindow::setupControls()
     white.setColor(QPalette::Window, Qt::white);
     white.setColor(QPalette::WindowText, Qt::black);
 
-    bannerFrame_ = new QFrame(client);
-    place(bannerFrame_, "bannerFrame", at::kBannerFrame);
-    bannerFrame_->setFrameShape(QFrame::Box);
-    bannerFrame_->setLineWidth(1);
-    bannerFrame_->setAutoFillBackground(true);
-    bannerFrame_->setPalette(white);
+    auto* bannerFrame = new QFrame(client);
+    place(bannerFrame, "bannerFrame", at::kBannerFrame);
+    bannerFrame->setFrameShape(QFrame::Box);
+    bannerFrame->setLineWidth(1);
+    bannerFrame->setAutoFillBackground(true);
+    bannerFrame->setPalette(white);
 
-    sponsorBanner_ = new ClickLabel(client);
-    sponsorBanner_->setText(texts::bannerText());
-    sponsorBanner_->setTextFormat(Qt::PlainText);
-    sponsorBanner_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    sponsorBanner_->setPalette(white);
-    place(sponsorBanner_, "sponsorBanner", at::kSponsorBanner);
-    connect(sponsorBanner_, &ClickLabel::clicked, this, &MainWindow::openSponsorPage);
+    auto* sponsorBanner = new ClickLabel(client);
+    sponsorBanner->setText(texts::bannerText());
+    sponsorBanner->setTextFormat(Qt::PlainText);
+    sponsorBanner->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    sponsorBanner->setPalette(white);
+    place(sponsorBanner, "sponsorBanner", at::kSponsorBanner);
+    connect(sponsorBanner, &ClickLabel::clicked, this, &MainWindow::openSponsorPage);
 
     applyColours();
     setTabOrder(urlBox_, startStopButton_);
@@ -135,15 +135,14 @@ void MainWindow::setupMenus()
         QAction* action = menu->addAction(text);
         action->setObjectName(QLatin1String(name));
         connect(action, &QAction::triggered, this, handler);
-        return action;
     };
-    fileMenu_ = addMenu(texts::kMenuFile, "fileMenu");
-    exitAction_ = addItem(fileMenu_, texts::kMenuExit, "exitAction", &QWidget::close);
-    loggingMenu_ = addMenu(texts::kMenuLogging, "loggingMenu");
-    viewLogAction_ = addItem(loggingMenu_, texts::kMenuViewLog, "viewLogAction", &MainWindow::viewLog);
-    aboutMenu_ = addMenu(texts::kMenuAbout, "aboutMenu");
-    aboutAction_ = addItem(aboutMenu_, texts::kMenuAboutProgram, "aboutAction", &MainWindow::showAboutBox);
-    sponsorAction_ = addItem(aboutMenu_, texts::kMenuAboutSponsor, "sponsorAction", &MainWindow::showSponsorBox);
+    QMenu* fileMenu = addMenu(texts::kMenuFile, "fileMenu");
+    addItem(fileMenu, texts::kMenuExit, "exitAction", &QWidget::close);
+    QMenu* loggingMenu = addMenu(texts::kMenuLogging, "loggingMenu");
+    addItem(loggingMenu, texts::kMenuViewLog, "viewLogAction", &MainWindow::viewLog);
+    QMenu* aboutMenu = addMenu(texts::kMenuAbout, "aboutMenu");
+    addItem(aboutMenu, texts::kMenuAboutProgram, "aboutAction", &MainWindow::showAboutBox);
+    addItem(aboutMenu, texts::kMenuAboutSponsor, "sponsorAction", &MainWindow::showSponsorBox);
 
     // The window cannot be resized: its size is the client area under the menu bar.
     adjustSize();
@@ -155,7 +154,7 @@ void MainWindow::setupWatch(Engine engine)
     // The log's place is chosen once: the checks write there and View Log opens it.
     watch_ = new SiteWatch(std::move(engine.fetch), std::move(engine.clock), check::chooseLogFolder(folder_),
         engine.limits, this);
-    notifier_ = new DesktopNotifier(this);
+    auto* notifier = new DesktopNotifier(this);
     indicator_ = new StatusIndicator(this);
     indicator_->showStatus({texts::kStatusReady, std::nullopt, {}, {}});
 
@@ -168,7 +167,7 @@ void MainWindow::setupWatch(Engine engine)
     connect(watch_, &SiteWatch::statusChanged, this, &MainWindow::showStatus);
     connect(watch_, &SiteWatch::statusChanged, indicator_, &StatusIndicator::showStatus);
     connect(watch_, &SiteWatch::verdictChanged, this, &MainWindow::alertUser);
-    connect(watch_, &SiteWatch::verdictChanged, notifier_, &DesktopNotifier::notify);
+    connect(watch_, &SiteWatch::verdictChanged, notifier, &DesktopNotifier::notify);
     // A click on the indicator brings the window back as an alert does.
     connect(indicator_, &StatusIndicator::activated, this, &MainWindow::bringToFront);
 }

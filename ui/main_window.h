@@ -9,18 +9,14 @@
 #include <memory>
 #include <string>
 
-class QAction;
 class QFrame;
 class QLabel;
 class QLineEdit;
-class QMenu;
 class QPushButton;
 
 namespace ui {
 
 class AboutBox;
-class ClickLabel;
-class DesktopNotifier;
 class SiteWatch;
 class SponsorBox;
 class StatusIndicator;
@@ -88,24 +84,12 @@ private:
     UrlBackground urlBackground_ = UrlBackground::Theme;
 
     QLineEdit* urlBox_ = nullptr;
-    QLabel* urlCaption_ = nullptr;
     QPushButton* startStopButton_ = nullptr;
     QLabel* statusLine_ = nullptr;
-    ClickLabel* sponsorBanner_ = nullptr;
-    QFrame* bannerFrame_ = nullptr;
     // Under the menu bar, each drawn over the one before.
     std::array<QFrame*, 3> menuRules_{};
 
-    QMenu* fileMenu_ = nullptr;
-    QAction* exitAction_ = nullptr;
-    QMenu* loggingMenu_ = nullptr;
-    QAction* viewLogAction_ = nullptr;
-    QMenu* aboutMenu_ = nullptr;
-    QAction* aboutAction_ = nullptr;
-    QAction* sponsorAction_ = nullptr;
-
     SiteWatch* watch_ = nullptr;
-    DesktopNotifier* notifier_ = nullptr;
     StatusIndicator* indicator_ = nullptr;
 
     // Shown without an owner, so that they are windows of their own; created on first use.

@@ -39,7 +39,6 @@ public:
     SiteWatch(check::PageFetcher fetch, check::Clock clock, std::string logFolder, check::InternetLimits limits = {},
         QObject* parent = nullptr);
 
-    bool isWatching() const { return watching_; }
     bool isChecking() const { return checking_; }
     // Where the checks are recorded, as a file name.
     QString logPath() const;
