@@ -9,6 +9,8 @@
 #include <QDBusPendingReply>
 #include <QVariantMap>
 
+#include <utility>
+
 namespace ui {
 
 namespace {
@@ -16,6 +18,9 @@ namespace {
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
+
+// The action a click on the notification itself invokes.
+const QString kDefaultAction = QStringLiteral("default");
 
 QDBusMessage call(const QString& method)
 {
@@ -41,6 +46,7 @@ void DesktopNotifier::notify(const Status& status)
                             .arg(bus.lastError().message()));
         return;
     }
+    follow(bus);
     pendingSummary_ = summary;
     pendingBody_ = body;
     if (markup_ == Markup::Asking)
@@ -72,7 +78,8 @@ void DesktopNotifier::send(const QString& summary, const QString& body)
     QDBusMessage message = call(QStringLiteral("Notify"));
     const QVariantMap hints{{QStringLiteral("desktop-entry"), QString(texts::kDesktopId)}};
     message << QString(texts::kProductTitle) << lastId_ << QString(texts::kProgramId) << summary
-            << (markup_ == Markup::Html ? body.toHtmlEscaped() : body) << QStringList() << hints
+            << (markup_ == Markup::Html ? body.toHtmlEscaped() : body)
+            << QStringList{kDefaultAction, texts::kShowWindow} << hints
             << qint32{-1};
     auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
@@ -82,6 +89,31 @@ void DesktopNotifier::send(const QString& summary, const QString& body)
         if (!reply.isError())
             lastId_ = reply.value();
     });
+}
+
+void DesktopNotifier::follow(QDBusConnection& bus)
+{
+    if (std::exchange(following_, true))
+        return;
+    // From any sender: tied to the service's name, Qt would wait to learn the name's owner. Only
+    // the notification shown counts, and all a stranger could do is bring the window forward.
+    bus.connect(QString(), kPath, kInterface, QStringLiteral("ActivationToken"), this,
+        SLOT(noteActivationToken(uint, QString)));
+    bus.connect(QString(), kPath, kInterface, QStringLiteral("ActionInvoked"), this, SLOT(noteAction(uint, QString)));
+}
+
+void DesktopNotifier::noteActivationToken(uint id, const QString& token)
+{
+    // Sent just before the action it belongs to.
+    if (id != 0 && id == lastId_)
+        token_ = token.toUtf8();
+}
+
+void DesktopNotifier::noteAction(uint id, const QString& action)
+{
+    if (id == 0 || id != lastId_ || action != kDefaultAction)
+        return;
+    Q_EMIT activated(std::exchange(token_, {}));
 }
 
 void DesktopNotifier::noteAnswer(const QDBusError& error, const char* asked)

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+class QDBusConnection;
 class QDBusError;
 
 namespace ui {
@@ -25,7 +26,17 @@ public:
     // Tells of a new verdict: its marker, over the URL, the status line and why the site is down.
     void notify(const ui::Status& status);
 
+Q_SIGNALS:
+    // The user clicked the notification. `startupId` is what the service handed over for the
+    // window to come forward with (its activation token), empty when it gave none.
+    void activated(const QByteArray& startupId);
+
+private Q_SLOTS:
+    void noteActivationToken(uint id, const QString& token);
+    void noteAction(uint id, const QString& action);
+
 private:
+    void follow(QDBusConnection& bus);
     void send(const QString& summary, const QString& body);
     // What the service answered, told once per cause.
     void noteAnswer(const QDBusError& error, const char* asked);
@@ -35,6 +46,8 @@ private:
     QString pendingSummary_;
     QString pendingBody_;
     uint lastId_ = 0;
+    bool following_ = false;
+    QByteArray token_; // handed over for the notification shown, before its action
     Trouble trouble_{lcDesktop};
 };
 

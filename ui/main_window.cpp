@@ -16,6 +16,7 @@
 #include "ui/twips.h"
 #include "ui/ui_texts.h"
 #include "ui/url_box.h"
+#include "ui/x11_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -53,6 +54,9 @@ void MainWindow::setupWindow()
         | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowTitle(texts::kProductTitle);
     setWindowIcon(programIcon());
+    // The title follows the window manager's word on whether the window is minimized.
+    x11Window_ = new X11Window(this);
+    connect(x11Window_, &X11Window::stateChanged, this, &MainWindow::restoreTitle);
 }
 
 void MainWindow::setupControls()
@@ -168,8 +172,9 @@ void MainWindow::setupWatch(Engine engine)
     connect(watch_, &SiteWatch::statusChanged, indicator_, &StatusIndicator::showStatus);
     connect(watch_, &SiteWatch::verdictChanged, this, &MainWindow::alertUser);
     connect(watch_, &SiteWatch::verdictChanged, notifier, &DesktopNotifier::notify);
-    // A click on the indicator brings the window back as an alert does.
-    connect(indicator_, &StatusIndicator::activated, this, &MainWindow::bringToFront);
+    // A click on the notification or on the indicator brings the window back.
+    connect(notifier, &DesktopNotifier::activated, this, &MainWindow::showOnRequest);
+    connect(indicator_, &StatusIndicator::activated, this, [this] { showOnRequest({}); });
 }
 
 void MainWindow::checkNow()
@@ -188,7 +193,7 @@ void MainWindow::showStatus(const Status& status)
 {
     statusLine_->setText(status.line);
     // While minimized the caption carries the verdict, readable from the taskbar.
-    if (status.verdict && isMinimized())
+    if (status.verdict && shownMinimized())
         setWindowTitle(texts::marker(*status.verdict));
 }
 
@@ -196,15 +201,34 @@ void MainWindow::alertUser()
 {
     QApplication::beep();
     bringToFront();
+    // Where the window manager keeps the window back (focus-stealing prevention), the taskbar
+    // shows that it wants the user; Qt takes the wish back once the window is active.
+    QApplication::alert(this);
 }
 
 void MainWindow::bringToFront()
 {
-    // A maximized window stays maximized.
+    // A maximized window stays maximized. After a restore the window manager refused, Qt takes
+    // the window for restored and would not ask again.
     if (isMinimized())
         showNormal();
+    else if (shownMinimized())
+        x11Window_->restore();
     raise();
     activateWindow();
+}
+
+void MainWindow::showOnRequest(const QByteArray& startupId)
+{
+    // The user asked for the window: the window manager is told when, so that it lets the
+    // window come forward over the program the user was in.
+    if (!x11Window_->activateForUser(startupId))
+        bringToFront();
+}
+
+bool MainWindow::shownMinimized() const
+{
+    return x11Window_->minimized().value_or(isMinimized());
 }
 
 void MainWindow::closeAfterCheck(bool checking)
@@ -217,7 +241,7 @@ void MainWindow::closeAfterCheck(bool checking)
 void MainWindow::restoreTitle()
 {
     // While minimized the caption carries the verdict marker, readable from the taskbar.
-    if (!isMinimized())
+    if (!shownMinimized())
         setWindowTitle(texts::kProductTitle);
 }
 

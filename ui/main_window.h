@@ -21,6 +21,7 @@ class SiteWatch;
 class SponsorBox;
 class StatusIndicator;
 struct Status;
+class X11Window;
 
 // The main window: the watched URL, the Start/Stop button, the status line, the sponsor
 // banner and the menus. It shows what the watch tells it; the watch itself decides.
@@ -62,6 +63,9 @@ private:
     void showStatus(const Status& status);
     void alertUser();
     void bringToFront();
+    void showOnRequest(const QByteArray& startupId);
+    // Minimized as the window manager has it, which may differ from what Qt last asked for.
+    bool shownMinimized() const;
     void closeAfterCheck(bool checking);
     void restoreTitle();
     void closeInformationBoxes();
@@ -89,6 +93,7 @@ private:
     // Under the menu bar, each drawn over the one before.
     std::array<QFrame*, 3> menuRules_{};
 
+    X11Window* x11Window_ = nullptr;
     SiteWatch* watch_ = nullptr;
     StatusIndicator* indicator_ = nullptr;
 

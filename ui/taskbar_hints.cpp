@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <xcb/xcb_ewmh.h>
+#include <xcb/xcb_icccm.h>
 
 #include <algorithm>
 #include <vector>
@@ -37,12 +38,22 @@ void setBoxHints(QWidget* window)
     xcb_ewmh_set_wm_state(&ewmh, id, static_cast<std::uint32_t>(states.size()), states.data());
 
     // The type of a torn-off menu: the one type that KWin, mutter and openbox all give a title
-    // and a close box but no minimize and no maximize, and keep out of their window switchers
-    // (mutter and openbox keep it above the main window, as they would a dialog). KWin and
-    // openbox offer to minimize a plain window or a dialog whatever the Motif hints say, and
-    // openbox a utility window too. Qt writes its own type when it creates the window.
+    // and a close box but no minimize and no maximize, and keep out of their window switchers.
+    // KWin and openbox offer to minimize a plain window or a dialog whatever the Motif hints say,
+    // and openbox a utility window too. Qt writes its own type when it creates the window.
     xcb_atom_t menu = ewmh._NET_WM_WINDOW_TYPE_MENU;
     xcb_ewmh_set_wm_window_type(&ewmh, id, 1, &menu);
+
+    // A group of its own: openbox and mutter keep a torn-off menu above the other windows of its
+    // group, as they would a dialog, and Qt puts every window of the program in one group, so the
+    // box would hide the main window's menus and controls for as long as it is open. Alone in its
+    // group, it goes behind the main window when the user turns to that. Qt keeps the group when
+    // it writes these hints again.
+    xcb_icccm_wm_hints_t hints{};
+    if (xcb_icccm_get_wm_hints_reply(connection, xcb_icccm_get_wm_hints(connection, id), &hints, nullptr) != 0) {
+        xcb_icccm_wm_hints_set_window_group(&hints, id);
+        xcb_icccm_set_wm_hints(connection, id, &hints);
+    }
     xcb_flush(connection);
     xcb_ewmh_connection_wipe(&ewmh);
 }

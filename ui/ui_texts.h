@@ -22,6 +22,8 @@ inline constexpr QLatin1String kStatusConnecting(
 // What the caption says of a verdict while the window is minimized, and a notification's summary.
 inline constexpr QLatin1String kMarkerUp("[Site OK]");
 inline constexpr QLatin1String kMarkerDown("[Site Down]");
+// The notification's one action, taken by a click on it: the window comes forward.
+inline constexpr QLatin1String kShowWindow("Show");
 
 inline constexpr QLatin1String kMenuFile("File");
 inline constexpr QLatin1String kMenuExit("Exit");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QObject>
 #include <QStringList>
 #include <QVariantMap>
@@ -20,6 +21,7 @@ public:
         QString body;
         QString desktopEntry; // the hint naming the sender's desktop entry
         uint id = 0;
+        QStringList actions;
     };
 
     // Registers on its own connection to the session bus. False when it could not.
@@ -33,14 +35,26 @@ public:
     }
     const QList<Call>& calls() const { return calls_; }
 
+    // The user clicks notification `id`: as a real service does, it hands over the token for the
+    // window to come forward with, then tells of the default action.
+    void click(uint id, const QString& token)
+    {
+        QDBusConnection bus(QStringLiteral("org.freedesktop.Notifications"));
+        const QString path = QStringLiteral("/org/freedesktop/Notifications");
+        const QString interface = QStringLiteral("org.freedesktop.Notifications");
+        bus.send(QDBusMessage::createSignal(path, interface, QStringLiteral("ActivationToken")) << id << token);
+        bus.send(QDBusMessage::createSignal(path, interface, QStringLiteral("ActionInvoked")) << id
+            << QStringLiteral("default"));
+    }
+
 public Q_SLOTS:
     // Like most services: it reads markup in a body.
     QStringList GetCapabilities() const { return {QStringLiteral("body"), QStringLiteral("body-markup")}; }
     uint Notify(const QString& appName, uint replacesId, const QString& icon, const QString& summary,
-        const QString& body, const QStringList&, const QVariantMap& hints, int)
+        const QString& body, const QStringList& actions, const QVariantMap& hints, int)
     {
         calls_.append({appName, replacesId, icon, summary, body, hints.value(QStringLiteral("desktop-entry")).toString(),
-            replacesId != 0 ? replacesId : ++lastId_});
+            replacesId != 0 ? replacesId : ++lastId_, actions});
         return calls_.last().id;
     }
 

@@ -182,6 +182,8 @@ void DisplayPeer::readEvents()
             pongSeen_ = std::max(pongSeen_, message->data.data32[1]);
         else if (type == XCB_CLIENT_MESSAGE && message->type == trayOpcode_ && message->data.data32[1] == 0)
             docked_ = message->data.data32[2]; // SYSTEM_TRAY_REQUEST_DOCK
+        else if (type == XCB_PROPERTY_NOTIFY)
+            stamped_ = reinterpret_cast<const xcb_property_notify_event_t*>(event.get())->time;
     }
 }
 
@@ -259,4 +261,54 @@ xcb_window_t DisplayPeer::docked()
 {
     readEvents();
     return docked_;
+}
+
+xcb_timestamp_t DisplayPeer::serverTime()
+{
+    if (own_ == 0) {
+        own_ = xcb_generate_id(connection_);
+        const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(connection_, XCB_COPY_FROM_PARENT, own_, root_, 0, 0, 200, 100, 0,
+            XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+    }
+    // The server stamps the change with its time.
+    stamped_ = 0;
+    const xcb_atom_t clock = internAtom(connection_, "_TEST_CLOCK");
+    xcb_change_property(connection_, XCB_PROP_MODE_APPEND, own_, clock, XCB_ATOM_INTEGER, 32, 0, nullptr);
+    roundTrip(connection_);
+    readEvents();
+    return stamped_;
+}
+
+bool DisplayPeer::takeFocus()
+{
+    const xcb_timestamp_t now = serverTime();
+    // The time of the user's last act in it, which focus-stealing prevention weighs.
+    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, own_, internAtom(connection_, "_NET_WM_USER_TIME"),
+        XCB_ATOM_CARDINAL, 32, 1, &now);
+    xcb_map_window(connection_, own_);
+    roundTrip(connection_);
+    const bool focused = QTest::qWaitFor([&] {
+        activate(own_);
+        const ReplyPtr<xcb_get_property_reply_t> active(xcb_get_property_reply(connection_,
+            xcb_get_property(connection_, 0, root_, internAtom(connection_, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 0, 1),
+            nullptr));
+        return active && xcb_get_property_value_length(active.get()) == 4
+            && *static_cast<const xcb_window_t*>(xcb_get_property_value(active.get())) == own_;
+    }, 10'000);
+    // Whatever the user does next comes a moment later: a window manager stamps the activation
+    // with its own clock, which may run a millisecond ahead of the server's.
+    const xcb_timestamp_t at = serverTime();
+    return focused && QTest::qWaitFor([&] { return serverTime() - at > 20; }, 10'000);
+}
+
+void DisplayPeer::activate(xcb_window_t window)
+{
+    constexpr std::uint32_t kFromPager = 2;
+    const xcb_client_message_event_t message{.response_type = XCB_CLIENT_MESSAGE, .format = 32, .sequence = 0,
+        .window = window, .type = internAtom(connection_, "_NET_ACTIVE_WINDOW"),
+        .data = {.data32 = {kFromPager, serverTime(), 0, 0, 0}}};
+    xcb_send_event(connection_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+        reinterpret_cast<const char*>(&message));
+    roundTrip(connection_);
 }

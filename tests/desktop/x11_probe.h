@@ -68,6 +68,14 @@ public:
     // false when it has not within `patience`.
     bool repaintsWhenUncovered(xcb_window_t window, std::chrono::milliseconds patience);
 
+    // The X server's time now.
+    xcb_timestamp_t serverTime();
+    // Shows a window of another program and gives it the focus, as if the user had just clicked
+    // it; true once the window manager has made it the active window.
+    bool takeFocus();
+    // Asks the window manager to activate `window` as a taskbar does when the user clicks it.
+    void activate(xcb_window_t window);
+
     // Takes the tray's selection, _NET_SYSTEM_TRAY_S0, and tells every client, as a panel does.
     void becomeTray();
     // The window that asked last to be docked in the tray (never embedded), or 0 while none has.
@@ -86,5 +94,7 @@ private:
     int bells_ = 0;
     std::uint32_t pongSeen_ = 0;
     xcb_atom_t trayOpcode_ = 0;
+    xcb_window_t own_ = 0; // the other program's window
+    xcb_timestamp_t stamped_ = 0; // the time of the latest change to a property of it
     xcb_window_t docked_ = 0;
 };
