@@ -1,9 +1,10 @@
-#include "tests/support/network_manager_standin.h"
+#include "tests/support/system_bus_standin.h"
 #include "ui/site_watch.h"
 
 #include <curl/curl.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLoggingCategory>
 #include <QMutex>
@@ -11,9 +12,11 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <thread>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 using ui::SiteWatch;
@@ -54,8 +57,8 @@ private Q_SLOTS:
     void init();
     void aCheckShowsThenAlertsThenRecords();
     void troublesAreToldOncePerCauseAndEachCheckOnRequest();
-    void aFailureWhileOfflineWaitsForTheNetwork_data();
-    void aFailureWhileOfflineWaitsForTheNetwork();
+    void theVerdictWaitsForThisComputersNetwork_data();
+    void theVerdictWaitsForThisComputersNetwork();
 
 private:
     QByteArray log() const;
@@ -127,38 +130,67 @@ void SiteWatchTest::troublesAreToldOncePerCauseAndEachCheckOnRequest()
             u"sentrilo.log The check log "_s + logPath + u" can be written again."_s}));
 }
 
-void SiteWatchTest::aFailureWhileOfflineWaitsForTheNetwork_data()
+void SiteWatchTest::theVerdictWaitsForThisComputersNetwork_data()
 {
-    QTest::addColumn<bool>("standIn");     // NetworkManager is on the system bus
-    QTest::addColumn<bool>("frozen");      // which never answers
-    QTest::addColumn<uint>("state");       // what it says when the site is checked again
-    QTest::addColumn<bool>("comesBack");   // it says connected while that check waits
-    QTest::addColumn<QString>("cause");    // why the site is down after that check; empty: up
-    QTest::addColumn<int>("fetches");      // in that check
-    const QString refused = u"The connection was refused."_s;
-    QTest::newRow("back in time") << true << false << NetworkManagerStandIn::kDisconnected << true << QString() << 2;
-    QTest::newRow("offline past the check's time") << true << false << NetworkManagerStandIn::kDisconnected << false
-                                                   << u"This computer has no network connection."_s << 1;
+    using Bus = SystemBusStandIn;
+    QTest::addColumn<bool>("standIn");       // NetworkManager and logind are on the system bus
+    QTest::addColumn<bool>("frozen");        // which never answers
+    QTest::addColumn<uint>("state");         // what NetworkManager says when the site is checked again
+    QTest::addColumn<uint>("connectivity");  // what its own check found then
+    QTest::addColumn<bool>("checked");       // that check is enabled
+    QTest::addColumn<QString>("answer");     // what that check's first fetch brings: refused, http, https
+    QTest::addColumn<bool>("comesBack");     // full connectivity while that check waits
+    QTest::addColumn<bool>("resumed");       // that check is the computer's waking from sleep
+    QTest::addColumn<QString>("cause");      // why the site is down after that check; empty: up
+    QTest::addColumn<int>("fetches");        // in that check
+    const QString refused = u"refused"_s;
+    const QString refusedLine = u"The connection was refused."_s;
+    const QString signIn = u"This network asks you to sign in first."_s;
+    QTest::newRow("back in time")
+        << true << false << Bus::kDisconnected << Bus::kNoConnectivity << true << refused << true << false << QString() << 2;
+    QTest::newRow("offline past the check's time") << true << false << Bus::kDisconnected << Bus::kNoConnectivity << true
+        << refused << false << false << u"This computer has no network connection."_s << 1;
     QTest::newRow("refused while online")
-        << true << false << NetworkManagerStandIn::kConnectedGlobal << false << refused << 1;
-    QTest::newRow("without NetworkManager") << false << false << 0u << false << refused << 1;
+        << true << false << Bus::kConnectedGlobal << Bus::kFull << true << refused << false << false << refusedLine << 1;
+    QTest::newRow("without NetworkManager") << false << false << 0u << 0u << false << refused << false << false << refusedLine << 1;
     // Nothing waits for it, not even the program's end.
-    QTest::newRow("system bus that never answers") << true << true << 0u << false << refused << 1;
+    QTest::newRow("system bus that never answers")
+        << true << true << 0u << 0u << false << refused << false << false << refusedLine << 1;
+    QTest::newRow("portal that ends in time")
+        << true << false << Bus::kConnectedSite << Bus::kPortal << true << refused << true << false << QString() << 2;
+    QTest::newRow("portal past the check's time")
+        << true << false << Bus::kConnectedSite << Bus::kPortal << true << refused << false << false << signIn << 1;
+    QTest::newRow("http page while portal")
+        << true << false << Bus::kConnectedSite << Bus::kPortal << true << u"http"_s << false << false << signIn << 1;
+    QTest::newRow("https page while portal")
+        << true << false << Bus::kConnectedSite << Bus::kPortal << true << u"https"_s << false << false << QString() << 1;
+    QTest::newRow("local page while limited")
+        << true << false << Bus::kConnectedSite << Bus::kLimited << true << u"http"_s << false << false << QString() << 1;
+    QTest::newRow("refused while limited") << true << false << Bus::kConnectedSite << Bus::kLimited << true << refused
+        << false << false << u"This computer has no internet access."_s << 1;
+    QTest::newRow("portal, NetworkManager's check off")
+        << true << false << Bus::kConnectedSite << Bus::kPortal << false << refused << false << false << refusedLine << 1;
+    QTest::newRow("resumed")
+        << true << false << Bus::kDisconnected << Bus::kNoConnectivity << true << refused << true << true << QString() << 2;
 }
 
-void SiteWatchTest::aFailureWhileOfflineWaitsForTheNetwork()
+void SiteWatchTest::theVerdictWaitsForThisComputersNetwork()
 {
     QFETCH(bool, standIn);
     QFETCH(bool, frozen);
     QFETCH(uint, state);
+    QFETCH(uint, connectivity);
+    QFETCH(bool, checked);
+    QFETCH(QString, answer);
     QFETCH(bool, comesBack);
+    QFETCH(bool, resumed);
     QFETCH(QString, cause);
     QFETCH(int, fetches);
-    NetworkManagerStandIn networkManager;
+    SystemBusStandIn systemBus;
     if (standIn)
-        QVERIFY(networkManager.start(NetworkManagerStandIn::kConnectedGlobal));
+        QVERIFY(systemBus.start());
     if (frozen)
-        networkManager.freeze();
+        systemBus.freeze();
     if (!standIn)
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + QFile::encodeName(folder.filePath(u"no-system-bus"_s)));
     told.clear();
@@ -169,20 +201,19 @@ void SiteWatchTest::aFailureWhileOfflineWaitsForTheNetwork()
         QLoggingCategory::setFilterRules({});
     });
 
-    // The site is up at first; then it refuses, until the network is back.
-    bool refusing = false;
+    // The site is up over https, but for the first fetch of the check under test.
+    QString next = u"https"_s;
     int fetched = 0;
     check::InternetLimits limits;
     limits.totalTimeout = 1500ms; // a short check, for the case that runs out of time
     SiteWatch patient(
         [&](const std::string&, const check::InternetLimits&) {
             ++fetched;
-            if (!refusing)
-                return check::Page("up");
-            refusing = false;
-            check::InternetReport refused;
-            refused.error = CURLE_COULDNT_CONNECT;
-            return check::Page({}, refused);
+            const QString now = std::exchange(next, u"https"_s);
+            check::InternetReport report;
+            report.overHttps = now == u"https"_s;
+            report.error = now == u"refused"_s ? CURLE_COULDNT_CONNECT : CURLE_OK;
+            return check::Page(report.error == CURLE_OK ? "up" : "", report);
         },
         [] { return std::chrono::system_clock::from_time_t(1'800'000'000); }, folder.path().toStdString(), limits);
     QList<Status> alerts;
@@ -194,16 +225,41 @@ void SiteWatchTest::aFailureWhileOfflineWaitsForTheNetwork()
     QCOMPARE(alerts.size(), 1);
 
     if (standIn && !frozen) {
-        networkManager.setState(state);
-        QVERIFY(heard(u"NetworkManager's state is now %1"_s.arg(state)));
+        systemBus.setConnectivityCheck(checked);
+        systemBus.setConnectivity(connectivity);
+        systemBus.setState(state);
+        QVERIFY(heard(u"NetworkManager says: state %1, connectivity %2, its own check %3"_s.arg(state)
+                          .arg(connectivity)
+                          .arg(checked ? u"on"_s : u"off"_s)));
     }
     std::jthread network([&] {
-        if (comesBack && heard(u"waiting for the network"_s))
-            networkManager.setState(NetworkManagerStandIn::kConnectedGlobal);
+        if (comesBack && heard(u"waiting for the network"_s)) {
+            systemBus.setConnectivity(SystemBusStandIn::kFull);
+            systemBus.setState(SystemBusStandIn::kConnectedGlobal);
+        }
     });
-    refusing = true;
+    next = answer;
     fetched = 0;
-    patient.check(url);
+    if (resumed) {
+        QElapsedTimer sinceWaking;
+        int started = 0;
+        qint64 startedAfter = -1;
+        connect(&patient, &SiteWatch::checkingChanged, this, [&](bool checking) {
+            if (checking && ++started == 1)
+                startedAfter = sinceWaking.isValid() ? sinceWaking.elapsed() : 0;
+        });
+        systemBus.prepareForSleep(true);
+        QTest::qWait(1000); // asleep, while the tick that was due counts on
+        QCOMPARE(started, 0);
+        sinceWaking.start();
+        systemBus.prepareForSleep(false);
+        QTRY_VERIFY_WITH_TIMEOUT(started == 1 && !patient.isChecking(), 5000);
+        QCOMPARE_LT(startedAfter, 1000);
+        const auto* pollTimer = patient.findChild<QTimer*>(u"pollTimer"_s);
+        QCOMPARE_GT(pollTimer->remainingTime(), pollTimer->interval() - 500);
+    } else {
+        patient.check(url);
+    }
     network.join();
     patient.toggle(url);
 
