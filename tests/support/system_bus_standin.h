@@ -1,47 +1,99 @@
 #pragma once
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QDeadlineTimer>
 #include <QProcess>
-#include <QString>
-#include <QVariantList>
+#include <QThread>
+
+#include <signal.h>
 
 // NetworkManager and logind on a system bus of their own, played by python3-dbusmock's templates:
-// a private dbus-daemon and one dbusmock for each, started and stopped by their process ids. The
-// bus's address goes into DBUS_SYSTEM_BUS_ADDRESS for the program under test. The services
-// answer from processes of their own, so the test's thread may wait meanwhile.
+// a private dbus-daemon and a dbusmock for each, started and stopped by their process ids. The
+// bus's address goes into DBUS_SYSTEM_BUS_ADDRESS for the program under test. The services answer
+// from processes of their own, so the test's thread may wait meanwhile.
 class SystemBusStandIn {
 public:
-    // NetworkManager's states and connectivities, as its D-Bus API numbers them.
-    static constexpr uint kDisconnected = 20;
-    static constexpr uint kConnectedSite = 60;
-    static constexpr uint kConnectedGlobal = 70;
-    static constexpr uint kNoConnectivity = 1;
-    static constexpr uint kPortal = 2;
-    static constexpr uint kLimited = 3;
-    static constexpr uint kFull = 4;
+    // As NetworkManager's D-Bus API numbers its states and connectivities.
+    static constexpr uint kDisconnected = 20, kConnectedSite = 60, kConnectedGlobal = 70;
+    static constexpr uint kNoConnectivity = 1, kPortal = 2, kLimited = 3, kFull = 4;
 
-    SystemBusStandIn() = default;
-    ~SystemBusStandIn();
-    SystemBusStandIn(const SystemBusStandIn&) = delete;
-    SystemBusStandIn& operator=(const SystemBusStandIn&) = delete;
+    ~SystemBusStandIn()
+    {
+        ::kill(static_cast<pid_t>(daemon_.processId()), SIGCONT);
+        QDBusConnection::disconnectFromBus(kConnection);
+        for (QProcess* process : {&networkManager_, &logind_, &daemon_}) {
+            process->kill();
+            process->waitForFinished();
+        }
+    }
 
     // Starts the bus with NetworkManager connected, at full connectivity and its own check off,
     // and logind; false when it could not.
-    bool start();
+    bool start()
+    {
+        daemon_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+            QStringLiteral("--nopidfile"), QStringLiteral("--print-address")});
+        if (!daemon_.waitForReadyRead(kStartMs))
+            return false;
+        const QByteArray address = daemon_.readLine().trimmed();
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
+        const QDBusConnection bus = QDBusConnection::connectToBus(QString::fromLatin1(address), kConnection);
+        // Debian's own interpreter, which python3-dbusmock belongs to, whatever else the PATH offers.
+        for (auto [mock, name] : {std::pair{&networkManager_, "networkmanager"}, {&logind_, "logind"}})
+            mock->start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-m"), QStringLiteral("dbusmock"),
+                QStringLiteral("--system"), QStringLiteral("--template"), QString::fromLatin1(name)});
+        const QDeadlineTimer deadline(kStartMs);
+        while (!bus.interface()->isServiceRegistered(kNetworkManager) || !bus.interface()->isServiceRegistered(kLogind)) {
+            if (deadline.hasExpired())
+                return false;
+            QThread::msleep(20);
+        }
+        // The template leaves the property out, as NetworkManager before 1.10 did.
+        return call(kNetworkManager, kMock, QStringLiteral("AddProperty"),
+            {kNetworkManager, kCheckProperty, QVariant::fromValue(QDBusVariant(false))});
+    }
 
-    // Each tells of the change as the service does, by its signals.
-    void setState(uint state);
-    void setConnectivity(uint connectivity);
-    void setConnectivityCheck(bool enabled);
+    // Each is told as the service tells it, by its signals.
+    void setState(uint state) { call(kNetworkManager, kMock, QStringLiteral("SetGlobalConnectionState"), {state}); }
+    void setConnectivity(uint connectivity)
+    {
+        call(kNetworkManager, kMock, QStringLiteral("SetConnectivity"), {connectivity});
+    }
+    void setConnectivityCheck(bool enabled)
+    {
+        call(kNetworkManager, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
+            {kNetworkManager, kCheckProperty, QVariant::fromValue(QDBusVariant(enabled))});
+    }
     // logind's PrepareForSleep: true as the computer goes to sleep, false once it has woken.
-    void prepareForSleep(bool sleeping);
+    void prepareForSleep(bool sleeping)
+    {
+        call(kLogind, kMock, QStringLiteral("EmitSignal"), {QStringLiteral("org.freedesktop.login1.Manager"),
+            QStringLiteral("PrepareForSleep"), QStringLiteral("b"), QVariant::fromValue(QVariantList{sleeping})});
+    }
 
     // The bus stops answering anyone, as a hung system bus does.
-    void freeze();
+    void freeze() { ::kill(static_cast<pid_t>(daemon_.processId()), SIGSTOP); }
 
 private:
-    bool call(const QString& path, const QString& interface, const QString& method, const QVariantList& arguments);
+    static constexpr int kStartMs = 20'000;
+    inline static const QString kConnection = QStringLiteral("system bus stand-in");
+    inline static const QString kNetworkManager = QStringLiteral("org.freedesktop.NetworkManager");
+    inline static const QString kLogind = QStringLiteral("org.freedesktop.login1");
+    inline static const QString kMock = QStringLiteral("org.freedesktop.DBus.Mock");
+    inline static const QString kCheckProperty = QStringLiteral("ConnectivityCheckEnabled");
 
-    QString connection_;
+    // Each service's main object has the path its name spells.
+    static bool call(const QString& service, const QString& interface, const QString& method, const QVariantList& arguments)
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            service, u'/' + QString(service).replace(u'.', u'/'), interface, method);
+        message.setArguments(arguments);
+        return QDBusConnection(kConnection).call(message).type() == QDBusMessage::ReplyMessage;
+    }
+
     QProcess daemon_;
     QProcess networkManager_;
     QProcess logind_;
