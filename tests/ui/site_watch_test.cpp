@@ -133,65 +133,54 @@ void SiteWatchTest::troublesAreToldOncePerCauseAndEachCheckOnRequest()
 void SiteWatchTest::theVerdictWaitsForThisComputersNetwork_data()
 {
     using Bus = SystemBusStandIn;
-    QTest::addColumn<bool>("standIn");       // NetworkManager and logind are on the system bus
-    QTest::addColumn<bool>("frozen");        // which never answers
+    QTest::addColumn<QString>("bus");        // NetworkManager and logind on the system bus, absent, or frozen
     QTest::addColumn<uint>("state");         // what NetworkManager says when the site is checked again
     QTest::addColumn<uint>("connectivity");  // what its own check found then
     QTest::addColumn<bool>("checked");       // that check is enabled
     QTest::addColumn<QString>("answer");     // what that check's first fetch brings: refused, http, https
-    QTest::addColumn<bool>("comesBack");     // full connectivity while that check waits
-    QTest::addColumn<bool>("resumed");       // that check is the computer's waking from sleep
+    QTest::addColumn<QString>("then");       // the network stays, comes back while that check waits, or that
+                                             // check is the computer's waking and the network comes back
     QTest::addColumn<QString>("cause");      // why the site is down after that check; empty: up
     QTest::addColumn<int>("fetches");        // in that check
-    const QString refused = u"refused"_s;
-    const QString refusedLine = u"The connection was refused."_s;
-    const QString signIn = u"This network asks you to sign in first."_s;
-    QTest::newRow("back in time")
-        << true << false << Bus::kDisconnected << Bus::kNoConnectivity << true << refused << true << false << QString() << 2;
-    QTest::newRow("offline past the check's time") << true << false << Bus::kDisconnected << Bus::kNoConnectivity << true
-        << refused << false << false << u"This computer has no network connection."_s << 1;
-    QTest::newRow("refused while online")
-        << true << false << Bus::kConnectedGlobal << Bus::kFull << true << refused << false << false << refusedLine << 1;
-    QTest::newRow("without NetworkManager") << false << false << 0u << 0u << false << refused << false << false << refusedLine << 1;
+    const QString on = u"on"_s, stays = u"stays"_s, back = u"back"_s;
+    const uint off = Bus::kDisconnected, site = Bus::kConnectedSite, global = Bus::kConnectedGlobal;
+    const uint none = Bus::kNoConnectivity, portal = Bus::kPortal, limited = Bus::kLimited, full = Bus::kFull;
+    const QString refused = u"refused"_s, http = u"http"_s, https = u"https"_s, up;
+    const QString refusal = u"The connection was refused."_s, signIn = u"This network asks you to sign in first."_s;
+    const QString offline = u"This computer has no network connection."_s;
+    const QString local = u"This computer has no internet access."_s;
+    QTest::newRow("back in time") << on << off << none << true << refused << back << up << 2;
+    QTest::newRow("offline past the check's time") << on << off << none << true << refused << stays << offline << 1;
+    QTest::newRow("refused while online") << on << global << full << true << refused << stays << refusal << 1;
+    QTest::newRow("without NetworkManager") << u"absent"_s << 0u << 0u << false << refused << stays << refusal << 1;
     // Nothing waits for it, not even the program's end.
-    QTest::newRow("system bus that never answers")
-        << true << true << 0u << 0u << false << refused << false << false << refusedLine << 1;
-    QTest::newRow("portal that ends in time")
-        << true << false << Bus::kConnectedSite << Bus::kPortal << true << refused << true << false << QString() << 2;
-    QTest::newRow("portal past the check's time")
-        << true << false << Bus::kConnectedSite << Bus::kPortal << true << refused << false << false << signIn << 1;
-    QTest::newRow("http page while portal")
-        << true << false << Bus::kConnectedSite << Bus::kPortal << true << u"http"_s << false << false << signIn << 1;
-    QTest::newRow("https page while portal")
-        << true << false << Bus::kConnectedSite << Bus::kPortal << true << u"https"_s << false << false << QString() << 1;
-    QTest::newRow("local page while limited")
-        << true << false << Bus::kConnectedSite << Bus::kLimited << true << u"http"_s << false << false << QString() << 1;
-    QTest::newRow("refused while limited") << true << false << Bus::kConnectedSite << Bus::kLimited << true << refused
-        << false << false << u"This computer has no internet access."_s << 1;
-    QTest::newRow("portal, NetworkManager's check off")
-        << true << false << Bus::kConnectedSite << Bus::kPortal << false << refused << false << false << refusedLine << 1;
-    QTest::newRow("resumed")
-        << true << false << Bus::kDisconnected << Bus::kNoConnectivity << true << refused << true << true << QString() << 2;
+    QTest::newRow("system bus that never answers") << u"frozen"_s << 0u << 0u << false << refused << stays << refusal << 1;
+    QTest::newRow("portal that ends in time") << on << site << portal << true << refused << back << up << 2;
+    QTest::newRow("portal past the check's time") << on << site << portal << true << refused << stays << signIn << 1;
+    QTest::newRow("http page while portal") << on << site << portal << true << http << stays << signIn << 1;
+    QTest::newRow("https page while portal") << on << site << portal << true << https << stays << up << 1;
+    QTest::newRow("local page while limited") << on << site << limited << true << http << stays << up << 1;
+    QTest::newRow("refused while limited") << on << site << limited << true << refused << stays << local << 1;
+    QTest::newRow("portal guessed, check off") << on << site << portal << false << refused << stays << refusal << 1;
+    QTest::newRow("resumed") << on << off << none << true << refused << u"woken"_s << up << 2;
 }
 
 void SiteWatchTest::theVerdictWaitsForThisComputersNetwork()
 {
-    QFETCH(bool, standIn);
-    QFETCH(bool, frozen);
+    QFETCH(QString, bus);
     QFETCH(uint, state);
     QFETCH(uint, connectivity);
     QFETCH(bool, checked);
     QFETCH(QString, answer);
-    QFETCH(bool, comesBack);
-    QFETCH(bool, resumed);
+    QFETCH(QString, then);
     QFETCH(QString, cause);
     QFETCH(int, fetches);
     SystemBusStandIn systemBus;
-    if (standIn)
+    if (bus != u"absent"_s)
         QVERIFY(systemBus.start());
-    if (frozen)
+    if (bus == u"frozen"_s)
         systemBus.freeze();
-    if (!standIn)
+    if (bus == u"absent"_s)
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + QFile::encodeName(folder.filePath(u"no-system-bus"_s)));
     told.clear();
     QLoggingCategory::setFilterRules(u"sentrilo.*.debug=true"_s);
@@ -224,25 +213,24 @@ void SiteWatchTest::theVerdictWaitsForThisComputersNetwork()
     patient.toggle(url);
     QCOMPARE(alerts.size(), 1);
 
-    if (standIn && !frozen) {
+    if (bus == u"on"_s) {
         systemBus.setConnectivityCheck(checked);
         systemBus.setConnectivity(connectivity);
         systemBus.setState(state);
-        QVERIFY(heard(u"NetworkManager says: state %1, connectivity %2, its own check %3"_s.arg(state)
-                          .arg(connectivity)
+        QVERIFY(heard(u"NetworkManager says: state %1, connectivity %2, its own check %3"_s.arg(state).arg(connectivity)
                           .arg(checked ? u"on"_s : u"off"_s)));
     }
     std::jthread network([&] {
-        if (comesBack && heard(u"waiting for the network"_s)) {
+        if (then != u"stays"_s && heard(u"waiting for the network"_s)) {
             systemBus.setConnectivity(SystemBusStandIn::kFull);
             systemBus.setState(SystemBusStandIn::kConnectedGlobal);
         }
     });
     next = answer;
     fetched = 0;
-    if (resumed) {
+    if (then == u"woken"_s) {
         QElapsedTimer sinceWaking;
-        QList<qint64> started; // each check's start, from the waking
+        QList<qint64> started; // each start and end of a check, timed from the waking
         connect(&patient, &SiteWatch::checkingChanged, this, [&] { started << sinceWaking.elapsed(); });
         systemBus.prepareForSleep(true);
         QTest::qWait(1000); // asleep, while the tick that was due counts on
