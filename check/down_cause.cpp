@@ -8,9 +8,17 @@ namespace check {
 
 std::string downCause(const Page& page)
 {
-    const InternetReport& fetch = page.report;
-    if (page.offline)
+    switch (page.network) {
+    case Reach::Nowhere:
         return std::string(texts::kCauseOffline);
+    case Reach::Portal:
+        return std::string(texts::kCauseSignIn);
+    case Reach::LocalNetwork:
+        return std::string(texts::kCauseNoInternet);
+    case Reach::Internet:
+        break;
+    }
+    const InternetReport& fetch = page.report;
     if (fetch.proxyErrorPage)
         return std::string(texts::kCauseProxyPage);
     const bool viaProxy = !fetch.proxy.empty();
@@ -47,13 +55,26 @@ std::string downCause(const Page& page)
 std::string downDetail(const Page& page)
 {
     const InternetReport& fetch = page.report;
-    if (page.offline)
-        return "no network connection until the check's time ran out, after " + (fetch.error != CURLE_OK ? "libcurl error " + std::to_string(fetch.error) + ": " + fetch.message : "an empty answer");
+    std::string came;
     if (fetch.proxyErrorPage)
-        return "the proxy answered with an error page of its own";
-    if (fetch.error != CURLE_OK)
-        return "libcurl error " + std::to_string(fetch.error) + ": " + fetch.message;
-    return "the answer had an empty body";
+        came = "the proxy answered with an error page of its own";
+    else if (fetch.error != CURLE_OK)
+        came = "libcurl error " + std::to_string(fetch.error) + ": " + fetch.message;
+    else if (!page.body.empty())
+        came = "the page came over plain http, perhaps from the sign-in page";
+    else
+        came = "the answer had an empty body";
+    switch (page.network) {
+    case Reach::Nowhere:
+        return "no network connection until the check's time ran out; " + came;
+    case Reach::Portal:
+        return "the network asked to sign in until the check's time ran out; " + came;
+    case Reach::LocalNetwork:
+        return "the network reached the local network only until the check's time ran out; " + came;
+    case Reach::Internet:
+        break;
+    }
+    return came;
 }
 
 } // namespace check

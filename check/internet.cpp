@@ -1,5 +1,6 @@
 #include "check/internet.h"
 
+#include "check/ascii_text.h"
 #include "check/response_headers.h"
 
 #include <curl/curl.h>
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <optional>
 
 namespace check {
 
@@ -22,6 +24,7 @@ constexpr std::size_t kHighWater = 4 * CURL_MAX_WRITE_SIZE;
 constexpr int kPollMilliseconds = 1000;
 
 constexpr std::string_view kLocationHeader = "Location";
+constexpr std::string_view kHttpsPrefix = "https://";
 
 // Where the look-up has decided which hosts bypass the proxy, an empty list keeps libcurl from
 // applying no_proxy from the environment on top of that decision; none lets libcurl apply it.
@@ -129,6 +132,8 @@ private:
         std::string proxy;
         bool proxyErrorPage = false;
         bool redirecting = false;
+        std::optional<bool> overHttps; // none until the first response
+
         std::string pending; // body bytes received and not yet read
         std::size_t consumed = 0;
         bool paused = false;
@@ -151,6 +156,7 @@ void InternetRequest::describe(InternetReport& report) const
 {
     report.proxy = attempt_.proxy;
     report.proxyErrorPage = attempt_.proxyErrorPage;
+    report.overHttps = attempt_.overHttps.value_or(false);
     report.error = attempt_.result;
     if (attempt_.result == CURLE_OK)
         report.message.clear();
@@ -270,6 +276,11 @@ std::size_t InternetRequest::onHeader(char* data, std::size_t size, std::size_t 
     if (line.starts_with("HTTP/")) {
         attempt.proxyErrorPage = false;
         attempt.redirecting = false;
+        // The URL of the request this response answers: each redirect followed replaces it.
+        const char* url = nullptr;
+        curl_easy_getinfo(request.easy_.get(), CURLINFO_EFFECTIVE_URL, &url);
+        const std::string_view scheme = url != nullptr ? std::string_view(url).substr(0, kHttpsPrefix.size()) : "";
+        attempt.overHttps = equalsIgnoringCase(scheme, kHttpsPrefix) && attempt.overHttps.value_or(true);
     } else if (headerIs(line, kLocationHeader)) {
         attempt.redirecting = true;
     } else if (marksProxyErrorPage(line)) {

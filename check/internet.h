@@ -40,6 +40,9 @@ struct InternetReport {
     std::string message;
     // The answer was a page the proxy wrote itself, which tells nothing about the site.
     bool proxyErrorPage = false;
+    // Every response came over https, its certificate verified: a captive portal cannot have
+    // written any of them, not even a redirect to its own sign-in page.
+    bool overHttps = false;
     // Why the proxy look-up named nothing, when it failed; the request then went direct.
     std::string proxyLookupProblem;
 };

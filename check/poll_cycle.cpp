@@ -34,7 +34,8 @@ Outcome PollCycle::check(const std::string& url)
     bool gotPage = false;
     try {
         Page page = fetch_(url, limits_);
-        gotPage = !page.body.empty();
+        // A page that came while the network asked to sign in may be the sign-in page.
+        gotPage = !page.body.empty() && page.network == Reach::Internet;
         if (!gotPage) {
             outcome.cause = downCause(page);
             outcome.detail = downDetail(page);

@@ -8,11 +8,15 @@
 #include <QFile>
 #include <QTimer>
 
+#include <utility>
+
 namespace ui {
 
 SiteWatch::SiteWatch(check::PageFetcher fetch, check::Clock clock, std::string logFolder,
     check::InternetLimits limits, QObject* parent)
     : QObject(parent),
+      // Told on the bus's thread; the window's takes it in turn with everything else.
+      network_([this] { QMetaObject::invokeMethod(this, &SiteWatch::resume, Qt::QueuedConnection); }),
       cycle_(patiently(std::move(fetch)), std::move(clock), std::move(logFolder), limits),
       pollTimer_(new QTimer(this))
 {
@@ -23,34 +27,80 @@ SiteWatch::SiteWatch(check::PageFetcher fetch, check::Clock clock, std::string l
     connect(pollTimer_, &QTimer::timeout, this, [this] { check(url_); });
 }
 
+namespace {
+
+// Whether this computer's own network leaves the verdict on `page` open. A site that answers is
+// up whatever NetworkManager says (it may be this computer's or the local network's), unless a
+// portal may have written the answer: only one that came over https is the site's own.
+bool verdictWaits(const check::Page& page, check::Reach reach)
+{
+    switch (reach) {
+    case check::Reach::Internet:
+        return false;
+    case check::Reach::Portal:
+        return page.body.empty() || !page.report.overHttps;
+    case check::Reach::Nowhere:
+    case check::Reach::LocalNetwork:
+        break;
+    }
+    return page.body.empty();
+}
+
+const char* wordsFor(check::Reach reach)
+{
+    switch (reach) {
+    case check::Reach::Nowhere:
+        return "no network";
+    case check::Reach::Portal:
+        return "a portal that asks to sign in";
+    case check::Reach::LocalNetwork:
+        return "the local network only";
+    case check::Reach::Internet:
+        break;
+    }
+    return "the internet";
+}
+
+} // namespace
+
 check::PageFetcher SiteWatch::patiently(check::PageFetcher fetch)
 {
     return [this, fetch = std::move(fetch)](const std::string& url, const check::InternetLimits& limits) {
         using Clock = std::chrono::steady_clock;
         const Clock::time_point deadline = Clock::now() + limits.totalTimeout;
-        const auto fetchNow = [&](const check::InternetLimits& within) {
+        check::InternetLimits within = limits;
+        for (;;) {
             check::Page page;
             runResponsively([&] { page = fetch(url, within); });
-            return page;
-        };
-        check::Page page = fetchNow(limits);
-        // A site that answers is up, whatever NetworkManager says: it may be this computer's or
-        // the local network's. A failure while this computer has no network is no verdict yet.
-        if (!page.body.empty() || !network_.offline())
-            return page;
-        qCDebug(lcCheck) << "The fetch failed while this computer has no network; waiting for the network";
-        bool online = false;
-        runResponsively([&] { online = network_.waitUntilOnline(deadline); });
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (!online || left.count() <= 0) {
-            page.offline = true;
-            return page;
+            const check::Reach reach = network_.reach();
+            if (!verdictWaits(page, reach))
+                return page;
+            qCDebug(lcCheck).nospace() << "No verdict yet: this computer's network reaches " << wordsFor(reach)
+                                       << "; waiting for the network";
+            bool further = false;
+            runResponsively([&] { further = network_.waitBeyond(reach, deadline); });
+            within.totalTimeout = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (!further || within.totalTimeout.count() <= 0) {
+                page.network = reach;
+                return page;
+            }
+            qCDebug(lcCheck) << "The network reaches further now; fetching once more";
         }
-        qCDebug(lcCheck) << "The network is back; fetching once more";
-        check::InternetLimits rest = limits;
-        rest.totalTimeout = left;
-        return fetchNow(rest);
     };
+}
+
+void SiteWatch::resume()
+{
+    if (!watching_)
+        return;
+    if (checking_) {
+        resumedWhileChecking_ = true;
+        return;
+    }
+    // The tick that was due counted on through the sleep; this check takes its place.
+    pollTimer_->stop();
+    check(url_);
+    pollTimer_->start();
 }
 
 QString SiteWatch::logPath() const
@@ -90,6 +140,9 @@ void SiteWatch::check(const QString& url)
     const std::error_code logError = cycle_.record(typed, outcome.status);
     diagnose(outcome, shown, logError);
     setChecking(false);
+    // Its verdict may rest on the network from before a sleep: one more, in turn.
+    if (std::exchange(resumedWhileChecking_, false))
+        QMetaObject::invokeMethod(this, &SiteWatch::resume, Qt::QueuedConnection);
 }
 
 void SiteWatch::setChecking(bool checking)

@@ -2,7 +2,7 @@
 
 #include "check/poll_cycle.h"
 #include "ui/diagnostics.h"
-#include "ui/network_monitor.h"
+#include "ui/network_and_sleep.h"
 
 #include <QObject>
 #include <QString>
@@ -58,18 +58,24 @@ Q_SIGNALS:
     void verdictChanged(const ui::Status& status);
 
 private:
-    // `fetch` as a check runs it: off the window's thread, and, when it fails while this
-    // computer has no network, once more when the network is back within the check's time.
+    // `fetch` as a check runs it: off the window's thread, and, when this computer's own network
+    // leaves the verdict open (a failure while offline, a portal or the local network only; a
+    // page over plain http from a portal), once more when the network reaches further within
+    // the check's time.
     check::PageFetcher patiently(check::PageFetcher fetch);
+    // The computer woke from sleep: while watching, a check at once, or right after the one
+    // running, which began before the sleep; the next tick falls a whole interval after it.
+    void resume();
     void setChecking(bool checking);
     void diagnose(const check::Outcome& outcome, const QString& url, std::error_code logError);
 
-    NetworkMonitor network_;
+    NetworkAndSleep network_;
     check::PollCycle cycle_;
     QTimer* pollTimer_;
     QString url_;
     bool watching_ = false;
     bool checking_ = false;
+    bool resumedWhileChecking_ = false;
     Trouble proxyTrouble_{lcCheck};
     Trouble logTrouble_{lcLog};
 };

@@ -10,8 +10,8 @@
 // so noise on the shared machine falls on both.
 //
 // The loopback server runs in a child process of its own, so that its threads' stacks and CPU
-// never count towards the window's figures. The watch follows a NetworkManager stand-in on a
-// system bus of the bench's own, as it follows NetworkManager on a desktop.
+// never count towards the window's figures. The watch follows stand-ins for NetworkManager and
+// logind on a system bus of the bench's own, as it follows them on a desktop.
 //
 // The posted events stand for the window system's: a helper thread posts one every few
 // milliseconds, stamped, and the window's thread notes the longest wait before handling one. The
@@ -21,7 +21,7 @@
 #include "check/check_texts.h"
 #include "check/page_fetcher.h"
 #include "tests/support/loopback_server.h"
-#include "tests/support/network_manager_standin.h"
+#include "tests/support/system_bus_standin.h"
 #include "ui/application.h"
 #include "ui/main_window.h"
 #include "ui/ui_texts.h"
@@ -427,9 +427,9 @@ int main(int argc, char* argv[])
         return 1;
     }
     const std::string origin = server.readLine().trimmed().toStdString();
-    // The watch follows NetworkManager on a system bus of the bench's own, as on a desktop.
-    NetworkManagerStandIn networkManager;
-    if (!networkManager.start(NetworkManagerStandIn::kConnectedGlobal)) {
+    // The watch follows NetworkManager and logind on a system bus of the bench's own, as on a desktop.
+    SystemBusStandIn systemBus;
+    if (!systemBus.start()) {
         std::fprintf(stderr, "ui_bench: the system bus does not start\n");
         return 1;
     }

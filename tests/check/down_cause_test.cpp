@@ -40,7 +40,7 @@ TEST(DownCause, EachFamilyHasItsLine)
         page.report.message = curl_easy_strerror(row.error);
         page.report.proxy = row.proxy;
         page.report.proxyErrorPage = row.proxyErrorPage;
-        page.offline = row.offline;
+        page.network = row.offline ? Reach::Nowhere : Reach::Internet;
         EXPECT_EQ(downCause(page), row.line) << curl_easy_strerror(row.error);
         EXPECT_FALSE(downDetail(page).empty());
     }

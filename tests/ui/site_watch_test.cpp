@@ -1,9 +1,10 @@
-#include "tests/support/network_manager_standin.h"
+#include "tests/support/system_bus_standin.h"
 #include "ui/site_watch.h"
 
 #include <curl/curl.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLoggingCategory>
 #include <QMutex>
@@ -11,9 +12,11 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <thread>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 using ui::SiteWatch;
@@ -54,8 +57,8 @@ private Q_SLOTS:
     void init();
     void aCheckShowsThenAlertsThenRecords();
     void troublesAreToldOncePerCauseAndEachCheckOnRequest();
-    void aFailureWhileOfflineWaitsForTheNetwork_data();
-    void aFailureWhileOfflineWaitsForTheNetwork();
+    void theVerdictWaitsForThisComputersNetwork_data();
+    void theVerdictWaitsForThisComputersNetwork();
 
 private:
     QByteArray log() const;
@@ -127,39 +130,57 @@ void SiteWatchTest::troublesAreToldOncePerCauseAndEachCheckOnRequest()
             u"sentrilo.log The check log "_s + logPath + u" can be written again."_s}));
 }
 
-void SiteWatchTest::aFailureWhileOfflineWaitsForTheNetwork_data()
+void SiteWatchTest::theVerdictWaitsForThisComputersNetwork_data()
 {
-    QTest::addColumn<bool>("standIn");     // NetworkManager is on the system bus
-    QTest::addColumn<bool>("frozen");      // which never answers
-    QTest::addColumn<uint>("state");       // what it says when the site is checked again
-    QTest::addColumn<bool>("comesBack");   // it says connected while that check waits
-    QTest::addColumn<QString>("cause");    // why the site is down after that check; empty: up
-    QTest::addColumn<int>("fetches");      // in that check
-    const QString refused = u"The connection was refused."_s;
-    QTest::newRow("back in time") << true << false << NetworkManagerStandIn::kDisconnected << true << QString() << 2;
-    QTest::newRow("offline past the check's time") << true << false << NetworkManagerStandIn::kDisconnected << false
-                                                   << u"This computer has no network connection."_s << 1;
-    QTest::newRow("refused while online")
-        << true << false << NetworkManagerStandIn::kConnectedGlobal << false << refused << 1;
-    QTest::newRow("without NetworkManager") << false << false << 0u << false << refused << 1;
+    using Bus = SystemBusStandIn;
+    QTest::addColumn<QString>("bus");        // NetworkManager and logind on the system bus, absent, or frozen
+    QTest::addColumn<uint>("state");         // what NetworkManager says when the site is checked again
+    QTest::addColumn<uint>("connectivity");  // what its own check found then
+    QTest::addColumn<bool>("checked");       // that check is enabled
+    QTest::addColumn<QString>("answer");     // what that check's first fetch brings: refused, http, https
+    QTest::addColumn<QString>("then");       // the network stays, comes back while that check waits, or that
+                                             // check is the computer's waking and the network comes back
+    QTest::addColumn<QString>("cause");      // why the site is down after that check; empty: up
+    QTest::addColumn<int>("fetches");        // in that check
+    const QString on = u"on"_s, stays = u"stays"_s, back = u"back"_s;
+    const uint off = Bus::kDisconnected, site = Bus::kConnectedSite, global = Bus::kConnectedGlobal;
+    const uint none = Bus::kNoConnectivity, portal = Bus::kPortal, limited = Bus::kLimited, full = Bus::kFull;
+    const QString refused = u"refused"_s, http = u"http"_s, https = u"https"_s, up;
+    const QString refusal = u"The connection was refused."_s, signIn = u"This network asks you to sign in first."_s;
+    const QString offline = u"This computer has no network connection."_s;
+    const QString local = u"This computer has no internet access."_s;
+    QTest::newRow("back in time") << on << off << none << true << refused << back << up << 2;
+    QTest::newRow("offline past the check's time") << on << off << none << true << refused << stays << offline << 1;
+    QTest::newRow("refused while online") << on << global << full << true << refused << stays << refusal << 1;
+    QTest::newRow("without NetworkManager") << u"absent"_s << 0u << 0u << false << refused << stays << refusal << 1;
     // Nothing waits for it, not even the program's end.
-    QTest::newRow("system bus that never answers") << true << true << 0u << false << refused << 1;
+    QTest::newRow("system bus that never answers") << u"frozen"_s << 0u << 0u << false << refused << stays << refusal << 1;
+    QTest::newRow("portal that ends in time") << on << site << portal << true << refused << back << up << 2;
+    QTest::newRow("portal past the check's time") << on << site << portal << true << refused << stays << signIn << 1;
+    QTest::newRow("http page while portal") << on << site << portal << true << http << stays << signIn << 1;
+    QTest::newRow("https page while portal") << on << site << portal << true << https << stays << up << 1;
+    QTest::newRow("local page while limited") << on << site << limited << true << http << stays << up << 1;
+    QTest::newRow("refused while limited") << on << site << limited << true << refused << stays << local << 1;
+    QTest::newRow("portal guessed, check off") << on << site << portal << false << refused << stays << refusal << 1;
+    QTest::newRow("resumed") << on << off << none << true << refused << u"woken"_s << up << 2;
 }
 
-void SiteWatchTest::aFailureWhileOfflineWaitsForTheNetwork()
+void SiteWatchTest::theVerdictWaitsForThisComputersNetwork()
 {
-    QFETCH(bool, standIn);
-    QFETCH(bool, frozen);
+    QFETCH(QString, bus);
     QFETCH(uint, state);
-    QFETCH(bool, comesBack);
+    QFETCH(uint, connectivity);
+    QFETCH(bool, checked);
+    QFETCH(QString, answer);
+    QFETCH(QString, then);
     QFETCH(QString, cause);
     QFETCH(int, fetches);
-    NetworkManagerStandIn networkManager;
-    if (standIn)
-        QVERIFY(networkManager.start(NetworkManagerStandIn::kConnectedGlobal));
-    if (frozen)
-        networkManager.freeze();
-    if (!standIn)
+    SystemBusStandIn systemBus;
+    if (bus != u"absent"_s)
+        QVERIFY(systemBus.start());
+    if (bus == u"frozen"_s)
+        systemBus.freeze();
+    if (bus == u"absent"_s)
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + QFile::encodeName(folder.filePath(u"no-system-bus"_s)));
     told.clear();
     QLoggingCategory::setFilterRules(u"sentrilo.*.debug=true"_s);
@@ -169,20 +190,19 @@ void SiteWatchTest::aFailureWhileOfflineWaitsForTheNetwork()
         QLoggingCategory::setFilterRules({});
     });
 
-    // The site is up at first; then it refuses, until the network is back.
-    bool refusing = false;
+    // The site is up over https, but for the first fetch of the check under test.
+    QString next = u"https"_s;
     int fetched = 0;
     check::InternetLimits limits;
     limits.totalTimeout = 1500ms; // a short check, for the case that runs out of time
     SiteWatch patient(
         [&](const std::string&, const check::InternetLimits&) {
             ++fetched;
-            if (!refusing)
-                return check::Page("up");
-            refusing = false;
-            check::InternetReport refused;
-            refused.error = CURLE_COULDNT_CONNECT;
-            return check::Page({}, refused);
+            const QString now = std::exchange(next, u"https"_s);
+            check::InternetReport report;
+            report.overHttps = now == u"https"_s;
+            report.error = now == u"refused"_s ? CURLE_COULDNT_CONNECT : CURLE_OK;
+            return check::Page(report.error == CURLE_OK ? "up" : "", report);
         },
         [] { return std::chrono::system_clock::from_time_t(1'800'000'000); }, folder.path().toStdString(), limits);
     QList<Status> alerts;
@@ -193,17 +213,37 @@ void SiteWatchTest::aFailureWhileOfflineWaitsForTheNetwork()
     patient.toggle(url);
     QCOMPARE(alerts.size(), 1);
 
-    if (standIn && !frozen) {
-        networkManager.setState(state);
-        QVERIFY(heard(u"NetworkManager's state is now %1"_s.arg(state)));
+    if (bus == u"on"_s) {
+        systemBus.setConnectivityCheck(checked);
+        systemBus.setConnectivity(connectivity);
+        systemBus.setState(state);
+        QVERIFY(heard(u"NetworkManager says: state %1, connectivity %2, its own check %3"_s.arg(state).arg(connectivity)
+                          .arg(checked ? u"on"_s : u"off"_s)));
     }
     std::jthread network([&] {
-        if (comesBack && heard(u"waiting for the network"_s))
-            networkManager.setState(NetworkManagerStandIn::kConnectedGlobal);
+        if (then != u"stays"_s && heard(u"waiting for the network"_s)) {
+            systemBus.setConnectivity(SystemBusStandIn::kFull);
+            systemBus.setState(SystemBusStandIn::kConnectedGlobal);
+        }
     });
-    refusing = true;
+    next = answer;
     fetched = 0;
-    patient.check(url);
+    if (then == u"woken"_s) {
+        QElapsedTimer sinceWaking;
+        QList<qint64> started; // each start and end of a check, timed from the waking
+        connect(&patient, &SiteWatch::checkingChanged, this, [&] { started << sinceWaking.elapsed(); });
+        systemBus.prepareForSleep(true);
+        QTest::qWait(1000); // asleep, while the tick that was due counts on
+        QVERIFY(started.isEmpty());
+        sinceWaking.start();
+        systemBus.prepareForSleep(false);
+        QTRY_VERIFY_WITH_TIMEOUT(started.size() == 2, 5000); // started and ended
+        QCOMPARE_LT(started.first(), 1000);
+        const auto* pollTimer = patient.findChild<QTimer*>(u"pollTimer"_s);
+        QCOMPARE_GT(pollTimer->remainingTime(), pollTimer->interval() - 500);
+    } else {
+        patient.check(url);
+    }
     network.join();
     patient.toggle(url);
 
