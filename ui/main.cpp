@@ -1,6 +1,6 @@
 #include "ui/application.h"
-#include "ui/main_window.h"
 #include "ui/platform_choice.h"
+#include "ui/windows/main_window.h"
 
 #include <QApplication>
 

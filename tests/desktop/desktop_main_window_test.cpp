@@ -8,7 +8,7 @@
 #include "tests/support/loopback_server.h"
 #include "tests/support/main_window_test_base.h"
 #include "ui/application.h"
-#include "ui/click_label.h"
+#include "ui/widgets/click_label.h"
 
 #include <QAccessible>
 #include <QAction>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "check/poll_cycle.h"
-#include "ui/main_window.h"
+#include "ui/windows/main_window.h"
 
 #include <QByteArray>
 #include <QObject>

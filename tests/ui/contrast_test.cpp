@@ -1,4 +1,4 @@
-#include "ui/contrast.h"
+#include "ui/base/contrast.h"
 
 #include <gtest/gtest.h>
 

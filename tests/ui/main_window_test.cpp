@@ -1,6 +1,6 @@
 #include "check/page_fetcher.h"
 #include "tests/support/main_window_test_base.h"
-#include "ui/contrast.h"
+#include "ui/base/contrast.h"
 
 #include <QAction>
 #include <QApplication>

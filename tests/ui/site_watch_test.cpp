@@ -1,5 +1,5 @@
 #include "tests/support/system_bus_standin.h"
-#include "ui/site_watch.h"
+#include "ui/watch/site_watch.h"
 
 #include <curl/curl.h>
 
