@@ -273,7 +273,10 @@ void DesktopMainWindowTest::anAlertHeldBackStillReachesTheUser()
         QTRY_VERIFY2(probe->iconic(id) ? probe->netWmName(id) == marker
                     && probe->hasState(id, "_NET_WM_STATE_DEMANDS_ATTENTION")
                                        : probe->netWmName(id) == QLatin1String("Vorn Sentrilo"),
-            qPrintable(probe->netWmName(id)));
+            qPrintable(QStringLiteral("minimized %1, demanding attention %2, titled %3")
+                           .arg(probe->iconic(id))
+                           .arg(probe->hasState(id, "_NET_WM_STATE_DEMANDS_ATTENTION"))
+                           .arg(probe->netWmName(id))));
 
         // A click on the notification brings the window forward over the other program.
         minimize(window.get());
