@@ -27,8 +27,16 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTimer>
 
 namespace ui {
+
+namespace {
+
+// How long an alert gives the window manager to bring the window forward.
+constexpr std::chrono::milliseconds kAttentionDelay{1000};
+
+} // namespace
 
 MainWindow::Engine MainWindow::Engine::system()
 {
@@ -201,9 +209,14 @@ void MainWindow::alertUser()
 {
     QApplication::beep();
     bringToFront();
-    // Where the window manager keeps the window back (focus-stealing prevention), the taskbar
-    // shows that it wants the user; Qt takes the wish back once the window is active.
-    QApplication::alert(this);
+    // A window manager may keep the window back (focus-stealing prevention). Once it has had a
+    // moment to bring it forward, a window it has not is marked as wanting the user, which the
+    // taskbar shows. The window manager's word decides: Qt's own alert goes by what Qt last heard,
+    // which may still be that the window is the active one.
+    QTimer::singleShot(kAttentionDelay, this, [this] {
+        if (!x11Window_->demandAttention())
+            QApplication::alert(this);
+    });
 }
 
 void MainWindow::bringToFront()
@@ -288,6 +301,8 @@ void MainWindow::changeEvent(QEvent* event)
         restoreTitle();
     else if (event->type() == QEvent::PaletteChange)
         applyColours();
+    else if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        x11Window_->takeAttentionBack();
 }
 
 void MainWindow::showEvent(QShowEvent* event)
@@ -311,6 +326,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     closeInformationBoxes();
+    x11Window_->takeAttentionBack();
     // The indicator goes with the window: it never keeps the program alive on its own.
     indicator_->setWatching(false);
     QMainWindow::closeEvent(event);

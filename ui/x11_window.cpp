@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <xcb/xcb.h>
 #include <xcb/xcb_icccm.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace ui {
 
@@ -72,13 +74,14 @@ X11Window::X11Window(QWidget* window) : QObject(window), window_(window)
         return;
     root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
     const auto named = [this](std::string_view name) { return intern(connection_, name); };
-    atoms_ = {named("WM_STATE"), named("_NET_WM_STATE"), named("_NET_WM_STATE_HIDDEN"), named("_NET_ACTIVE_WINDOW"),
+    atoms_ = {named("WM_STATE"), named("_NET_WM_STATE"), named("_NET_WM_STATE_HIDDEN"),
+        named("_NET_WM_STATE_DEMANDS_ATTENTION"), named("_NET_ACTIVE_WINDOW"),
         named("_NET_STARTUP_ID"), named("_NET_STARTUP_INFO_BEGIN"), named("_NET_STARTUP_INFO"), named("UTF8_STRING"),
         named("_SENTRILO_CLOCK")};
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
-xcb_window_t X11Window::id() const
+X11Window::Id X11Window::id() const
 {
     // Zero until the window exists on the server; asking for it here would create it early.
     return static_cast<xcb_window_t>(window_->internalWinId());
@@ -116,6 +119,43 @@ void X11Window::restore()
     }
 }
 
+bool X11Window::demandAttention()
+{
+    const Id window = id();
+    if (connection_ == nullptr || window == 0)
+        return false;
+    const ReplyPtr<xcb_get_property_reply_t> active(xcb_get_property_reply(connection_,
+        xcb_get_property(connection_, 0, root_, atoms_.activeWindow, XCB_ATOM_WINDOW, 0, 1), nullptr));
+    const bool isActive = active && xcb_get_property_value_length(active.get()) == 4
+        && *static_cast<const xcb_window_t*>(xcb_get_property_value(active.get())) == window;
+    if (isActive && !minimized().value_or(false))
+        return true;
+    attentionAsked_ = true;
+    changeState(true, atoms_.demandsAttention);
+    return true;
+}
+
+void X11Window::takeAttentionBack()
+{
+    if (std::exchange(attentionAsked_, false))
+        changeState(false, atoms_.demandsAttention);
+}
+
+// Asks the window manager, which keeps _NET_WM_STATE for a window that is not withdrawn.
+void X11Window::changeState(bool add, Id state)
+{
+    xcb_client_message_event_t change{};
+    change.response_type = XCB_CLIENT_MESSAGE;
+    change.format = 32;
+    change.window = id();
+    change.type = atoms_.netWmState;
+    change.data.data32[0] = add ? 1 : 0; // _NET_WM_STATE_ADD, _NET_WM_STATE_REMOVE
+    change.data.data32[1] = state;
+    xcb_send_event(connection_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+        reinterpret_cast<const char*>(&change));
+    xcb_flush(connection_);
+}
+
 bool X11Window::activateForUser(const QByteArray& startupId)
 {
     if (connection_ == nullptr || id() == XCB_WINDOW_NONE)
@@ -133,7 +173,7 @@ bool X11Window::activateForUser(const QByteArray& startupId)
     return true;
 }
 
-void X11Window::activateAt(xcb_timestamp_t time)
+void X11Window::activateAt(Id time)
 {
     const xcb_window_t window = id();
     const QByteArray startupId = pendingActivation_.value_or(QByteArray());

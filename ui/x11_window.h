@@ -4,11 +4,11 @@
 #include <QByteArray>
 #include <QObject>
 
-#include <xcb/xcb.h>
-
+#include <cstdint>
 #include <optional>
 
 class QWidget;
+struct xcb_connection_t;
 
 namespace ui {
 
@@ -29,6 +29,12 @@ public:
     std::optional<bool> minimized() const;
     // Asks the window manager to restore the window, which Qt may take for restored already.
     void restore();
+    // Asks the window manager to show that the window wants the user (_NET_WM_STATE_DEMANDS_ATTENTION),
+    // unless it is the active window and in view. False where the program does not run on X11.
+    bool demandAttention();
+    // Takes that wish back, once the user has come (the window is active) or it is closing: a
+    // window manager may leave the mark on, and openbox fails when a window it flashes goes.
+    void takeAttentionBack();
 
     // Restores, raises and activates the window for a user who has just asked for it (a click on a
     // notification or on the status indicator), at a time the window manager's focus-stealing
@@ -44,24 +50,30 @@ Q_SIGNALS:
     void stateChanged();
 
 private:
-    xcb_window_t id() const;
-    void activateAt(xcb_timestamp_t time);
+    // X11's ids, atoms and times are 32-bit numbers.
+    using Id = std::uint32_t;
+
+    Id id() const;
+    void activateAt(Id time);
+    void changeState(bool add, Id state);
     void endLaunch(const QByteArray& startupId);
 
     QWidget* window_;
     xcb_connection_t* connection_ = nullptr;
-    xcb_window_t root_ = XCB_WINDOW_NONE;
+    Id root_ = 0;
     struct Atoms {
-        xcb_atom_t wmState = XCB_ATOM_NONE;
-        xcb_atom_t netWmState = XCB_ATOM_NONE;
-        xcb_atom_t hidden = XCB_ATOM_NONE;
-        xcb_atom_t activeWindow = XCB_ATOM_NONE;
-        xcb_atom_t startupId = XCB_ATOM_NONE;
-        xcb_atom_t startupInfoBegin = XCB_ATOM_NONE;
-        xcb_atom_t startupInfo = XCB_ATOM_NONE;
-        xcb_atom_t utf8String = XCB_ATOM_NONE;
-        xcb_atom_t clock = XCB_ATOM_NONE; // a property of ours, changed to read the server's time
+        Id wmState = 0;
+        Id netWmState = 0;
+        Id hidden = 0;
+        Id demandsAttention = 0;
+        Id activeWindow = 0;
+        Id startupId = 0;
+        Id startupInfoBegin = 0;
+        Id startupInfo = 0;
+        Id utf8String = 0;
+        Id clock = 0; // a property of ours, changed to read the server's time
     } atoms_;
+    bool attentionAsked_ = false;
     // Waiting for the server's time, to activate with this startup id.
     std::optional<QByteArray> pendingActivation_;
 };
