@@ -1,8 +1,8 @@
 #pragma once
 
-// A small synchronous internet client on libcurl: open a session, open a URL on it, read the
-// body a piece at a time, close. A null handle stands for "none"; every operation accepts one
-// and fails quietly, so a caller can run the four steps without checking in between.
+// A small synchronous internet client on libcurl: a session opens a URL and gives a response,
+// whose body is read a piece at a time. A response that failed says why and reads nothing, so a
+// caller can read it without checking first.
 
 #include "check/system_proxy.h"
 
@@ -12,8 +12,6 @@
 #include <memory>
 #include <span>
 #include <string>
-#include <string_view>
-#include <vector>
 
 namespace check {
 
@@ -47,39 +45,48 @@ struct InternetReport {
     std::string proxyLookupProblem;
 };
 
-class InternetSession;
-class InternetRequest;
+class CurlTransfer;
 
-struct InternetCloser {
-    void operator()(InternetSession* session) const noexcept;
-    void operator()(InternetRequest* request) const noexcept;
+// What opening a URL gave: the transfer of its body, or the reason there is none. It owns all
+// it needs, so it may outlive the session that opened it.
+class InternetResponse {
+public:
+    InternetResponse(InternetResponse&&) noexcept;
+    InternetResponse& operator=(InternetResponse&&) noexcept;
+    ~InternetResponse();
+
+    // Reads up to buffer.size() body bytes into `buffer` and returns their count: 0 once the body
+    // is exhausted, and also on any failure, which the report then tells.
+    std::size_t read(std::span<char> buffer);
+    // How the request went, as far as it has gone.
+    const InternetReport& report() const { return report_; }
+
+private:
+    friend class InternetSession;
+    InternetResponse();
+
+    std::unique_ptr<CurlTransfer> transfer_; // none once the request has failed
+    InternetReport report_;
 };
 
-using SessionHandle = std::unique_ptr<InternetSession, InternetCloser>;
-using RequestHandle = std::unique_ptr<InternetRequest, InternetCloser>;
+// A client that identifies itself as `agent`, keeps each request within `limits` and goes
+// through the proxies `proxies` names, by default those configured on the system.
+class InternetSession {
+public:
+    explicit InternetSession(std::string agent, InternetLimits limits = {}, ProxyLookup proxies = systemProxiesFor);
 
-// Opens a session that identifies itself as `agent` and goes through the proxies `proxies`
-// names, by default those configured on the system. Null on failure.
-SessionHandle internetOpen(std::string_view agent, const InternetLimits& limits = {},
-    ProxyLookup proxies = systemProxiesFor);
+    // Looks the URL's proxies up, sends the request and returns once the final response's headers
+    // have arrived. The response has no body when the URL cannot be fetched at all (bad or
+    // unsupported URL, refused connection, time-out, an error page the proxy wrote itself, ...).
+    // A proxy that cannot be connected to (unresolvable, refused, silent) gives way to the next
+    // one named, and none may take the time the ones after it need. Nothing is ever served from a
+    // cache.
+    InternetResponse open(const std::string& url) const;
 
-// Looks the URL's proxies up, sends the request and returns once the final response's headers
-// have arrived, or null when the URL cannot be fetched at all (bad or unsupported URL, refused
-// connection, time-out, an error page the proxy wrote itself, ...). A proxy that cannot be
-// connected to (unresolvable, refused, silent) gives way to the next one named, and none may
-// take the time the ones after it need. Nothing is ever served from a cache. Tells how it went in
-// `report`, when given.
-RequestHandle internetOpenUrl(InternetSession* session, const std::string& url, InternetReport* report = nullptr);
-
-// Reads up to buffer.size() body bytes into `buffer` and returns their count: 0 once the body is
-// exhausted, and also on any failure or a null request. A failure is told in `report`, when given.
-std::size_t internetReadFile(InternetRequest* request, std::span<char> buffer, InternetReport* report = nullptr);
-
-// Releases a handle; a null one is left alone.
-template <typename Handle>
-void internetCloseHandle(Handle& handle) noexcept
-{
-    handle.reset();
-}
+private:
+    std::string agent_;
+    InternetLimits limits_;
+    ProxyLookup proxies_;
+};
 
 } // namespace check

@@ -69,7 +69,7 @@ std::size_t appendTo(char* data, std::size_t size, std::size_t count, void* body
     return bytes;
 }
 
-// A brand-new easy handle per fetch, like fetchPage's fresh session and request, with the
+// A brand-new easy handle per fetch, like fetchPage's fresh session and transfer, with the
 // options that shape the transfer set alike; the scheme allow-list only matters on redirects.
 std::string bareFetch(const std::string& url)
 {
