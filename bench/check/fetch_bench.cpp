@@ -234,6 +234,8 @@ Row memoryRow(std::string name, const MemoryOutcome& m)
 
 int main()
 {
+    // As the program does, before the server's threads start.
+    check::prepareProxyLookup();
     // The memory figures are a whole check's, look-up included.
     bench::setNoProxy(kLookupInFull);
     if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
