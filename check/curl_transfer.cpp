@@ -177,8 +177,8 @@ bool CurlTransfer::proxyUnreachable() const
 
 std::size_t CurlTransfer::onHeader(char* data, std::size_t size, std::size_t count, void* self)
 {
-    auto& request = *static_cast<CurlTransfer*>(self);
-    Attempt& attempt = request.attempt_;
+    auto& transfer = *static_cast<CurlTransfer*>(self);
+    Attempt& attempt = transfer.attempt_;
     const std::size_t bytes = size * count;
     const std::string_view line(data, bytes);
     // Each response's header block starts with its status line; only the final one counts.
@@ -187,7 +187,7 @@ std::size_t CurlTransfer::onHeader(char* data, std::size_t size, std::size_t cou
         attempt.redirecting = false;
         // The URL of the request this response answers: each redirect followed replaces it.
         const char* url = nullptr;
-        curl_easy_getinfo(request.easy_.get(), CURLINFO_EFFECTIVE_URL, &url);
+        curl_easy_getinfo(transfer.easy_.get(), CURLINFO_EFFECTIVE_URL, &url);
         const std::string_view scheme = url != nullptr ? std::string_view(url).substr(0, kHttpsPrefix.size()) : "";
         attempt.overHttps = equalsIgnoringCase(scheme, kHttpsPrefix) && attempt.overHttps.value_or(true);
     } else if (headerIs(line, kLocationHeader)) {
@@ -200,7 +200,7 @@ std::size_t CurlTransfer::onHeader(char* data, std::size_t size, std::size_t cou
         // redirect that is not followed (limit, scheme) fails the transfer, so a 3xx with a
         // Location is always followed by another block.
         long code = 0;
-        curl_easy_getinfo(request.easy_.get(), CURLINFO_RESPONSE_CODE, &code);
+        curl_easy_getinfo(transfer.easy_.get(), CURLINFO_RESPONSE_CODE, &code);
         const bool interim = code < 200 || (code / 100 == 3 && attempt.redirecting);
         if (!interim)
             attempt.headersDone = true;
@@ -210,10 +210,10 @@ std::size_t CurlTransfer::onHeader(char* data, std::size_t size, std::size_t cou
 
 std::size_t CurlTransfer::onBody(char* data, std::size_t size, std::size_t count, void* self)
 {
-    auto& request = *static_cast<CurlTransfer*>(self);
-    Attempt& attempt = request.attempt_;
+    auto& transfer = *static_cast<CurlTransfer*>(self);
+    Attempt& attempt = transfer.attempt_;
     const std::size_t bytes = size * count;
-    if (request.unread() >= kHighWater) {
+    if (transfer.unread() >= kHighWater) {
         attempt.paused = true;
         return CURL_WRITEFUNC_PAUSE;
     }
