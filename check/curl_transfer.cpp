@@ -1,14 +1,10 @@
-#include "check/internet.h"
+#include "check/curl_transfer.h"
 
 #include "check/ascii_text.h"
 #include "check/response_headers.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <cstring>
-#include <exception>
-#include <optional>
 
 namespace check {
 
@@ -33,126 +29,37 @@ constexpr const char* kEnvironmentBypassList = nullptr;
 
 using SteadyClock = std::chrono::steady_clock;
 
-bool ensureCurlInitialised()
+// Null when libcurl cannot be started.
+CURLM* newMulti()
 {
-    static const bool ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    return ok;
+    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    return initialised ? curl_multi_init() : nullptr;
 }
-
-struct MultiCleanup {
-    void operator()(CURLM* multi) const noexcept { curl_multi_cleanup(multi); }
-};
-struct EasyCleanup {
-    void operator()(CURL* easy) const noexcept { curl_easy_cleanup(easy); }
-};
-struct UrlCleanup {
-    void operator()(CURLU* url) const noexcept { curl_url_cleanup(url); }
-};
 
 } // namespace
 
-class InternetSession {
-public:
-    InternetSession(std::string agent, const InternetLimits& limits, ProxyLookup proxies, CURLM* multi)
-        : agent_(std::move(agent)), limits_(limits), proxies_(std::move(proxies)), multi_(multi, MultiCleanup{})
-    {
-    }
+CurlTransfer::CurlTransfer() : multi_(newMulti()), url_(curl_url()), easy_(curl_easy_init()) {}
 
-    const std::string& agent() const { return agent_; }
-    const InternetLimits& limits() const { return limits_; }
-    // Shared so that a request may safely outlive the session that opened it.
-    const std::shared_ptr<CURLM>& multi() const { return multi_; }
+CurlTransfer::~CurlTransfer()
+{
+    if (added_)
+        curl_multi_remove_handle(multi_.get(), easy_.get());
+}
 
-    // Never empty: a look-up that fails or names nothing means a direct connection.
-    ProxyList proxiesFor(const std::string& url) const
-    {
-        ProxyList proxies;
-        try {
-            if (proxies_)
-                proxies = proxies_(url);
-        } catch (const std::exception& error) {
-            proxies = ProxyList({}, std::string("the proxy look-up failed: ") + error.what());
-        }
-        if (proxies.entries.empty())
-            proxies.entries.emplace_back();
-        return proxies;
-    }
+bool CurlTransfer::hasBody() const
+{
+    const bool failedWithoutBody = attempt_.done && attempt_.result != CURLE_OK && unread() == 0;
+    return !failedWithoutBody && !attempt_.proxyErrorPage;
+}
 
-private:
-    std::string agent_;
-    InternetLimits limits_;
-    ProxyLookup proxies_;
-    std::shared_ptr<CURLM> multi_;
-};
-
-class InternetRequest {
-public:
-    explicit InternetRequest(std::shared_ptr<CURLM> multi) : multi_(std::move(multi)) {}
-
-    ~InternetRequest()
-    {
-        if (added_)
-            curl_multi_remove_handle(multi_.get(), easy_.get());
-    }
-
-    InternetRequest(const InternetRequest&) = delete;
-    InternetRequest& operator=(const InternetRequest&) = delete;
-
-    bool prepare(const InternetSession& session, const std::string& url);
-    bool send(const ProxyEntry& entry, std::size_t entriesLeft);
-    void waitForHeaders();
-    bool proxyUnreachable() const;
-    bool failedWithoutBody() const { return attempt_.done && attempt_.result != CURLE_OK && unread() == 0; }
-    bool proxyErrorPage() const { return attempt_.proxyErrorPage; }
-    std::size_t read(std::span<char> buffer);
-    // Tells how the latest attempt went, as far as it has gone.
-    void describe(InternetReport& report) const;
-
-private:
-    static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* self);
-    static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* self);
-
-    std::size_t unread() const { return attempt_.pending.size() - attempt_.consumed; }
-    // Ends the attempt as failed, for a reason libcurl did not give itself.
-    void fail(CURLcode reason, std::string_view words);
-    void step();
-    void collectResult();
-
-    std::shared_ptr<CURLM> multi_;
-    std::unique_ptr<CURLU, UrlCleanup> url_{curl_url()};
-    std::unique_ptr<CURL, EasyCleanup> easy_{curl_easy_init()};
-    bool added_ = false;
-    InternetLimits limits_;
-    SteadyClock::time_point deadline_;
-    // libcurl's own words for a failure, more telling than those for its code alone.
-    std::array<char, CURL_ERROR_SIZE> errorText_{};
-
-    // What one attempt at the transfer has seen; the next proxy's attempt starts afresh.
-    struct Attempt {
-        std::string proxy;
-        bool proxyErrorPage = false;
-        bool redirecting = false;
-        std::optional<bool> overHttps; // none until the first response
-
-        std::string pending; // body bytes received and not yet read
-        std::size_t consumed = 0;
-        bool paused = false;
-        bool headersDone = false;
-        bool done = false;
-        CURLcode result = CURLE_OK;
-        std::string failure; // our words for a failure libcurl did not report
-    };
-    Attempt attempt_;
-};
-
-void InternetRequest::fail(CURLcode reason, std::string_view words)
+void CurlTransfer::fail(CURLcode reason, std::string_view words)
 {
     attempt_.done = true;
     attempt_.result = reason;
     attempt_.failure = words;
 }
 
-void InternetRequest::describe(InternetReport& report) const
+void CurlTransfer::describe(InternetReport& report) const
 {
     report.proxy = attempt_.proxy;
     report.proxyErrorPage = attempt_.proxyErrorPage;
@@ -168,9 +75,12 @@ void InternetRequest::describe(InternetReport& report) const
         report.message = curl_easy_strerror(attempt_.result);
 }
 
-// Parses the URL and sets everything about the transfer but its proxy.
-bool InternetRequest::prepare(const InternetSession& session, const std::string& url)
+bool CurlTransfer::prepare(const std::string& url, const std::string& agent, const InternetLimits& limits)
 {
+    if (!multi_) {
+        fail(CURLE_FAILED_INIT, "no internet session: libcurl could not be started");
+        return false;
+    }
     if (!url_ || !easy_) {
         fail(CURLE_OUT_OF_MEMORY, "libcurl could not make a request");
         return false;
@@ -187,18 +97,18 @@ bool InternetRequest::prepare(const InternetSession& session, const std::string&
     }
 
     CURL* easy = easy_.get();
-    limits_ = session.limits();
+    limits_ = limits;
     deadline_ = SteadyClock::now() + limits_.totalTimeout;
     const bool configured = curl_easy_setopt(easy, CURLOPT_CURLU, url_.get()) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, kAllowedSchemes) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, kAllowedSchemes) == CURLE_OK
-        && curl_easy_setopt(easy, CURLOPT_USERAGENT, session.agent().c_str()) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str()) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_MAXREDIRS, limits_.maxRedirects) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK
-        && curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &InternetRequest::onHeader) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CurlTransfer::onHeader) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_HEADERDATA, this) == CURLE_OK
-        && curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &InternetRequest::onBody) == CURLE_OK
+        && curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlTransfer::onBody) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_WRITEDATA, this) == CURLE_OK
         && curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText_.data()) == CURLE_OK;
     // libcurl keeps no response cache, so every request already goes to the server (or proxy).
@@ -209,10 +119,9 @@ bool InternetRequest::prepare(const InternetSession& session, const std::string&
     return true;
 }
 
-// Starts the transfer afresh through `entry`'s proxy, within what is left of the time
-// the whole fetch may take. Its connection may take no more than its share of that time, so
-// that one which never answers leaves the `entriesLeft` - 1 after it their chance.
-bool InternetRequest::send(const ProxyEntry& entry, std::size_t entriesLeft)
+// The connection may take no more than its share of the time left, so that a proxy which never
+// answers leaves the `entriesLeft` - 1 after it their chance.
+bool CurlTransfer::send(const ProxyEntry& entry, std::size_t entriesLeft)
 {
     if (added_) {
         curl_multi_remove_handle(multi_.get(), easy_.get());
@@ -249,7 +158,7 @@ bool InternetRequest::send(const ProxyEntry& entry, std::size_t entriesLeft)
 
 // The proxy itself could not be reached (unresolvable, refused, silent), as opposed to a proxy
 // that answered, even with an error: only then is the next proxy worth trying.
-bool InternetRequest::proxyUnreachable() const
+bool CurlTransfer::proxyUnreachable() const
 {
     if (!attempt_.done || attempt_.proxy.empty())
         return false;
@@ -266,10 +175,10 @@ bool InternetRequest::proxyUnreachable() const
     return attempt_.result == CURLE_COULDNT_CONNECT && tunnelCode == 0;
 }
 
-std::size_t InternetRequest::onHeader(char* data, std::size_t size, std::size_t count, void* self)
+std::size_t CurlTransfer::onHeader(char* data, std::size_t size, std::size_t count, void* self)
 {
-    auto& request = *static_cast<InternetRequest*>(self);
-    Attempt& attempt = request.attempt_;
+    auto& transfer = *static_cast<CurlTransfer*>(self);
+    Attempt& attempt = transfer.attempt_;
     const std::size_t bytes = size * count;
     const std::string_view line(data, bytes);
     // Each response's header block starts with its status line; only the final one counts.
@@ -278,7 +187,7 @@ std::size_t InternetRequest::onHeader(char* data, std::size_t size, std::size_t 
         attempt.redirecting = false;
         // The URL of the request this response answers: each redirect followed replaces it.
         const char* url = nullptr;
-        curl_easy_getinfo(request.easy_.get(), CURLINFO_EFFECTIVE_URL, &url);
+        curl_easy_getinfo(transfer.easy_.get(), CURLINFO_EFFECTIVE_URL, &url);
         const std::string_view scheme = url != nullptr ? std::string_view(url).substr(0, kHttpsPrefix.size()) : "";
         attempt.overHttps = equalsIgnoringCase(scheme, kHttpsPrefix) && attempt.overHttps.value_or(true);
     } else if (headerIs(line, kLocationHeader)) {
@@ -291,7 +200,7 @@ std::size_t InternetRequest::onHeader(char* data, std::size_t size, std::size_t 
         // redirect that is not followed (limit, scheme) fails the transfer, so a 3xx with a
         // Location is always followed by another block.
         long code = 0;
-        curl_easy_getinfo(request.easy_.get(), CURLINFO_RESPONSE_CODE, &code);
+        curl_easy_getinfo(transfer.easy_.get(), CURLINFO_RESPONSE_CODE, &code);
         const bool interim = code < 200 || (code / 100 == 3 && attempt.redirecting);
         if (!interim)
             attempt.headersDone = true;
@@ -299,12 +208,12 @@ std::size_t InternetRequest::onHeader(char* data, std::size_t size, std::size_t 
     return bytes;
 }
 
-std::size_t InternetRequest::onBody(char* data, std::size_t size, std::size_t count, void* self)
+std::size_t CurlTransfer::onBody(char* data, std::size_t size, std::size_t count, void* self)
 {
-    auto& request = *static_cast<InternetRequest*>(self);
-    Attempt& attempt = request.attempt_;
+    auto& transfer = *static_cast<CurlTransfer*>(self);
+    Attempt& attempt = transfer.attempt_;
     const std::size_t bytes = size * count;
-    if (request.unread() >= kHighWater) {
+    if (transfer.unread() >= kHighWater) {
         attempt.paused = true;
         return CURL_WRITEFUNC_PAUSE;
     }
@@ -317,7 +226,7 @@ std::size_t InternetRequest::onBody(char* data, std::size_t size, std::size_t co
     return bytes;
 }
 
-void InternetRequest::collectResult()
+void CurlTransfer::collectResult()
 {
     int left = 0;
     while (CURLMsg* message = curl_multi_info_read(multi_.get(), &left)) {
@@ -329,7 +238,7 @@ void InternetRequest::collectResult()
 }
 
 // Moves the transfer on by one round, waiting for the network only when it has nothing new.
-void InternetRequest::step()
+void CurlTransfer::step()
 {
     const std::size_t before = attempt_.pending.size();
     const bool headersBefore = attempt_.headersDone;
@@ -346,13 +255,13 @@ void InternetRequest::step()
         fail(CURLE_FAILED_INIT, curl_multi_strerror(polled));
 }
 
-void InternetRequest::waitForHeaders()
+void CurlTransfer::waitForHeaders()
 {
     while (!attempt_.headersDone && !attempt_.done)
         step();
 }
 
-std::size_t InternetRequest::read(std::span<char> buffer)
+std::size_t CurlTransfer::read(std::span<char> buffer)
 {
     while (unread() == 0 && !attempt_.done) {
         if (attempt_.paused) {
@@ -372,86 +281,6 @@ std::size_t InternetRequest::read(std::span<char> buffer)
         attempt_.consumed = 0;
     }
     return count;
-}
-
-void InternetCloser::operator()(InternetSession* session) const noexcept
-{
-    delete session;
-}
-
-void InternetCloser::operator()(InternetRequest* request) const noexcept
-{
-    delete request;
-}
-
-SessionHandle internetOpen(std::string_view agent, const InternetLimits& limits, ProxyLookup proxies)
-{
-    try {
-        if (!ensureCurlInitialised())
-            return {};
-        CURLM* multi = curl_multi_init();
-        if (multi == nullptr)
-            return {};
-        return SessionHandle(new InternetSession(std::string(agent), limits, std::move(proxies), multi));
-    } catch (const std::bad_alloc&) {
-        return {};
-    }
-}
-
-RequestHandle internetOpenUrl(InternetSession* session, const std::string& url, InternetReport* report)
-{
-    InternetReport ignored;
-    InternetReport& told = report != nullptr ? *report : ignored;
-    told = {};
-    if (session == nullptr) {
-        told.error = CURLE_FAILED_INIT;
-        told.message = "no internet session: libcurl could not be started";
-        return {};
-    }
-    try {
-        RequestHandle request(new InternetRequest(session->multi()));
-        const bool prepared = request->prepare(*session, url);
-        if (prepared) {
-            // The look-up belongs to every check: the settings may have changed since the last
-            // one. Proxies are tried in the order named, moving on only from one that cannot be
-            // connected to; whatever a reachable proxy answers is the answer.
-            const ProxyList proxies = session->proxiesFor(url);
-            told.proxyLookupProblem = proxies.problem;
-            for (std::size_t i = 0; i < proxies.entries.size(); ++i) {
-                if (!request->send(proxies.entries[i], proxies.entries.size() - i))
-                    break;
-                request->waitForHeaders();
-                if (!request->proxyUnreachable())
-                    break;
-            }
-        }
-        request->describe(told);
-        if (!prepared || request->failedWithoutBody() || request->proxyErrorPage())
-            return {};
-        return request;
-    } catch (const std::exception& error) {
-        told.error = CURLE_OUT_OF_MEMORY;
-        told.message = error.what();
-        return {};
-    }
-}
-
-std::size_t internetReadFile(InternetRequest* request, std::span<char> buffer, InternetReport* report)
-{
-    if (request == nullptr || buffer.empty())
-        return 0;
-    try {
-        const std::size_t count = request->read(buffer);
-        if (count == 0 && report != nullptr)
-            request->describe(*report);
-        return count;
-    } catch (const std::exception& error) {
-        if (report != nullptr) {
-            report->error = CURLE_OUT_OF_MEMORY;
-            report->message = error.what();
-        }
-        return 0;
-    }
 }
 
 } // namespace check
