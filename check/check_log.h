@@ -30,7 +30,6 @@ public:
     LogFile(const LogFile&) = delete;
     LogFile& operator=(const LogFile&) = delete;
 
-    bool isOpen() const { return fd_ >= 0; }
     // Writes `text` and ends the line with CR LF, all in one write, so that records of several
     // programs sharing the log never interleave. False when it could not be written whole.
     bool writeLine(std::string_view text);

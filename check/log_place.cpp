@@ -35,8 +35,7 @@ bool writable(const std::string& path)
     return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
-} // namespace
-
+// The user's state folder for this program; either argument may be null (unset).
 std::string stateFolder(const char* xdgStateHome, const char* home)
 {
     std::string folder;
@@ -65,6 +64,8 @@ bool logStaysIn(const std::string& applicationFolder)
     // Even root cannot append to a folder that stands in the log's place.
     return !error && !std::filesystem::is_directory(status) && writable(log);
 }
+
+} // namespace
 
 std::string chooseLogFolder(const std::string& applicationFolder)
 {

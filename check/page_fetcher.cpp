@@ -10,24 +10,38 @@
 
 namespace check {
 
+namespace {
+
+constexpr std::size_t kReadBufferSize = 2048;
+
+// Appends the response's body to `body`, up to the cap. Out of memory while growing it, what
+// was read so far still tells the verdict.
+void readBody(InternetResponse& response, std::string& body) noexcept
+{
+    try {
+        std::array<char, kReadBufferSize> buffer;
+        for (;;) {
+            const std::size_t wanted = std::min(buffer.size(), kMaxBodyBytes - body.size());
+            const std::size_t count = response.read(std::span(buffer).first(wanted));
+            body.append(buffer.data(), count);
+            if (count == 0 || body.size() >= kMaxBodyBytes)
+                return;
+        }
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+} // namespace
+
 Page fetchPage(const std::string& url, const InternetLimits& limits)
 {
     Page page;
     try {
-        SessionHandle session = internetOpen(texts::agentName(), limits);
-        RequestHandle request = internetOpenUrl(session.get(), browserUrl(url), &page.report);
-        std::array<char, kReadBufferSize> buffer;
-        for (;;) {
-            const std::size_t wanted = std::min(buffer.size(), kMaxBodyBytes - page.body.size());
-            const std::size_t count = internetReadFile(request.get(), std::span(buffer).first(wanted), &page.report);
-            page.body.append(buffer.data(), count);
-            if (count == 0 || page.body.size() >= kMaxBodyBytes)
-                break;
-        }
-        internetCloseHandle(request);
-        internetCloseHandle(session);
+        InternetResponse response = InternetSession(texts::agentName(), limits).open(browserUrl(url));
+        readBody(response, page.body);
+        page.report = response.report();
     } catch (const std::bad_alloc&) {
-        // Out of memory while growing the body: what was read so far still tells the verdict.
+        // Out of memory for the URL or for the report: the page stays empty, as after a failure.
     }
     return page;
 }

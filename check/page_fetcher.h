@@ -1,13 +1,11 @@
 #pragma once
 
-#include "check/internet.h"
+#include "check/internet_session.h"
 
 #include <cstddef>
 #include <string>
 
 namespace check {
-
-inline constexpr std::size_t kReadBufferSize = 2048;
 
 // The verdict needs a single byte; the cap keeps a huge or endless response (a media stream,
 // say) from exhausting memory or running on until the time-out.

@@ -73,16 +73,18 @@ bool inMateSession()
 }
 
 // libproxy 0.5 reads GNOME's settings only where XDG_CURRENT_DESKTOP names GNOME, and decides so
-// when the factory is made; a MATE user's settings would be lost on it. So in a MATE session the
-// factory is made while the variable names GNOME as well, and the variable is given back at once.
-// Replacing a variable that is there swaps one pointer in the C library's list and frees nothing,
-// so a thread reading the environment meanwhile sees one value or the other; and while a check
-// runs, the window starts no program that could inherit it (input waits for the check's end).
-pxProxyFactory* newFactory()
+// when the factory is made; a MATE user's settings would be lost on it.
+bool factoryNeedsGnomeNamed()
+{
+    return libproxyReadsCurrentDesktop() && inMateSession() && !mentions(currentDesktops(), "GNOME");
+}
+
+// So in a MATE session the factory is made while the variable names GNOME as well, and the
+// variable is given back at once. Only before the program starts any thread (see
+// prepareProxyLookup), so that nothing reads the environment meanwhile.
+pxProxyFactory* factoryWithGnomeNamed()
 {
     const std::string own(currentDesktops());
-    if (!libproxyReadsCurrentDesktop() || !inMateSession() || mentions(own, "GNOME"))
-        return px_proxy_factory_new();
     ::setenv(kCurrentDesktop, (own + ":GNOME").c_str(), 1);
     pxProxyFactory* made = px_proxy_factory_new();
     ::setenv(kCurrentDesktop, own.c_str(), 1);
@@ -90,10 +92,12 @@ pxProxyFactory* newFactory()
 }
 
 // One for the program's life: libproxy caches the desktop's settings in it and follows their
-// changes. Made at the first check, so a program that never checks never starts its helpers.
-pxProxyFactory* factory()
+// changes. Made by the first call, and `gnomeNamed` counts there only: prepareProxyLookup() makes
+// it so in a MATE session, and elsewhere the first look-up makes it as it is.
+pxProxyFactory* factory(bool gnomeNamed = false)
 {
-    static const std::unique_ptr<pxProxyFactory, FactoryFree> instance(newFactory());
+    static const std::unique_ptr<pxProxyFactory, FactoryFree> instance(
+        gnomeNamed ? factoryWithGnomeNamed() : px_proxy_factory_new());
     return instance.get();
 }
 
@@ -115,7 +119,7 @@ bool proxiesSwitchedOff()
 bool desktopSettingsApply()
 {
     if (libproxyReadsCurrentDesktop()) {
-        // MATE's settings are read as newFactory() arranges.
+        // MATE's settings are read as prepareProxyLookup() arranges.
         const auto named = [](std::string_view desktop) { return mentions(currentDesktops(), desktop); };
         return std::ranges::any_of(kDesktopsRead, named) || inMateSession();
     }
@@ -153,6 +157,12 @@ std::optional<ProxyEntry> schemelessVariableProxy(std::string_view url)
 }
 
 } // namespace
+
+void prepareProxyLookup()
+{
+    if (factoryNeedsGnomeNamed())
+        factory(true);
+}
 
 std::optional<std::string> curlProxyFor(std::string_view answer)
 {

@@ -3,8 +3,8 @@
 // The proxies a check goes through, as the system is configured: the desktop's own settings
 // (GNOME, MATE, KDE) or the proxy environment variables, read through libproxy; a variable without
 // a scheme is read as curl reads it, no_proxy included. The environment is read, and changed only
-// for the moment libproxy's factory is made in a MATE session (see system_proxy.cpp), so the
-// programs a user starts from here see it as it was.
+// for the moment prepareProxyLookup() makes libproxy's factory in a MATE session, so the programs
+// a user starts from here see it as it was.
 
 #include <optional>
 #include <string>
@@ -38,6 +38,12 @@ struct ProxyList {
     std::vector<ProxyEntry> entries;
     std::string problem;
 };
+
+// To be called before the program starts any thread. On libproxy 0.5 (Debian 13) a MATE session's
+// settings are read only by a factory made while XDG_CURRENT_DESKTOP names GNOME as well, so
+// there the factory is made now, with the variable changed for that moment. Everywhere else it is
+// made at the first look-up, so that start-up never waits for libproxy's helpers.
+void prepareProxyLookup();
 
 // The proxies to try for `url`, in order. Never empty: a look-up that fails means direct, and
 // says why.

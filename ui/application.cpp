@@ -1,7 +1,7 @@
 #include "ui/application.h"
 
-#include "ui/program_icon.h"
-#include "ui/ui_texts.h"
+#include "ui/base/program_icon.h"
+#include "ui/base/texts.h"
 
 #include <QApplication>
 

@@ -69,7 +69,7 @@ std::size_t appendTo(char* data, std::size_t size, std::size_t count, void* body
     return bytes;
 }
 
-// A brand-new easy handle per fetch, like fetchPage's fresh session and request, with the
+// A brand-new easy handle per fetch, like fetchPage's fresh session and transfer, with the
 // options that shape the transfer set alike; the scheme allow-list only matters on redirects.
 std::string bareFetch(const std::string& url)
 {
@@ -234,6 +234,8 @@ Row memoryRow(std::string name, const MemoryOutcome& m)
 
 int main()
 {
+    // As the program does, before the server's threads start.
+    check::prepareProxyLookup();
     // The memory figures are a whole check's, look-up included.
     bench::setNoProxy(kLookupInFull);
     if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {

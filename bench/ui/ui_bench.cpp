@@ -23,8 +23,8 @@
 #include "tests/support/loopback_server.h"
 #include "tests/support/system_bus_standin.h"
 #include "ui/application.h"
-#include "ui/main_window.h"
-#include "ui/ui_texts.h"
+#include "ui/base/texts.h"
+#include "ui/windows/main_window.h"
 
 #include <QApplication>
 #include <QEventLoop>

@@ -1,5 +1,5 @@
 #include "check/check_log.h"
-#include "tests/support/read_file.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -33,33 +33,23 @@ TEST(CheckLog, MarkupInTheUrlIsEscaped)
 
 TEST(CheckLog, AppendsLinesAndNeverTruncates)
 {
-    const auto folder = std::filesystem::path(::testing::TempDir()) / "check_log_append";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
+    const Scratch scratch;
+    const std::filesystem::path& folder = scratch.path();
     const std::string path = logPath(folder.string());
-    {
-        LogFile log(path);
-        ASSERT_TRUE(log.isOpen());
-        EXPECT_TRUE(log.writeLine("one"));
-    }
-    {
-        LogFile log(path);
-        EXPECT_TRUE(log.writeLine("two"));
-    }
+    EXPECT_TRUE(LogFile(path).writeLine("one"));
+    EXPECT_TRUE(LogFile(path).writeLine("two"));
     EXPECT_EQ(readFile(path), "one\r\ntwo\r\n");
     // The root's doubled separator names the same file.
     LogFile doubled("/" + path);
     EXPECT_TRUE(doubled.writeLine("three"));
-    std::filesystem::remove_all(folder);
 }
 
 // Two programs watching two sites from one folder share the log: each record, long or short,
 // must reach the file whole.
 TEST(CheckLog, RecordsOfTwoProcessesNeverInterleave)
 {
-    const auto folder = std::filesystem::path(::testing::TempDir()) / "check_log_shared";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
+    const Scratch scratch;
+    const std::filesystem::path& folder = scratch.path();
     const std::string path = logPath(folder.string());
     constexpr int kRecords = 400;
     const auto append = [&](char mark) {
@@ -81,16 +71,14 @@ TEST(CheckLog, RecordsOfTwoProcessesNeverInterleave)
     for (std::string line; std::getline(text, line);)
         whole += (line.size() == 101 || line.size() == 9001) && line.find_first_not_of(line.front()) == line.size() - 1;
     EXPECT_EQ(whole, 2 * kRecords);
-    std::filesystem::remove_all(folder);
 }
 
 // The log names the sites watched, with their queries: a new one is the user's alone. One the
 // user has set up (its mode, a link to elsewhere) is kept as it is.
 TEST(CheckLog, NewLogIsPrivateAndAnExistingOneIsKept)
 {
-    const auto folder = std::filesystem::path(::testing::TempDir()) / "check_log_mode";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
+    const Scratch scratch;
+    const std::filesystem::path& folder = scratch.path();
     const mode_t saved = ::umask(0);
     using std::filesystem::perms;
     const auto modeAfterWrite = [&](const std::filesystem::path& file) {
@@ -108,20 +96,17 @@ TEST(CheckLog, NewLogIsPrivateAndAnExistingOneIsKept)
     EXPECT_EQ(readFile(folder / "shared.html"), "sx\r\nx\r\n");
     EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.html"));
     ::umask(saved);
-    std::filesystem::remove_all(folder);
 }
 
 TEST(CheckLog, UnopenableFileDoesNothing)
 {
-    const auto folder = std::filesystem::path(::testing::TempDir()) / "check_log_blocked";
-    std::filesystem::remove_all(folder);
+    const Scratch scratch;
+    const std::filesystem::path& folder = scratch.path();
     // A directory in the file's place cannot be opened for writing, even by root.
     std::filesystem::create_directories(folder / "snlog.html");
     LogFile log(logPath(folder.string()));
-    EXPECT_FALSE(log.isOpen());
     EXPECT_FALSE(log.writeLine("lost"));
     EXPECT_EQ(log.error(), std::errc::is_a_directory);
-    std::filesystem::remove_all(folder);
 }
 
 } // namespace

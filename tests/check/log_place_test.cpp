@@ -1,6 +1,6 @@
 #include "check/log_place.h"
 #include "check/poll_cycle.h"
-#include "tests/support/read_file.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -21,9 +21,10 @@ using namespace check;
 TEST(LogPlace, LogIsKeptWhereItCanBeWritten)
 {
     namespace fs = std::filesystem;
-    const fs::path folder = fs::path(::testing::TempDir()) / "log_place";
-    fs::remove_all(folder);
-    fs::create_directories(folder);
+    Scratch scratch;
+    const fs::path& folder = scratch.path();
+    // Open to the user nobody, whom root becomes below.
+    fs::permissions(folder, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
     enum class Folder { Writable, ReadOnly, ReadOnlyLog, DirectoryAsLog, UnderUsr };
     enum class Place { Beside, XdgState, HomeState };
     struct Row {
@@ -40,8 +41,7 @@ TEST(LogPlace, LogIsKeptWhereItCanBeWritten)
         {"folder in the log's place, XDG_STATE_HOME relative", Folder::DirectoryAsLog, "xdg", Place::HomeState},
         {"installed under /usr", Folder::UnderUsr, xdg.c_str(), Place::XdgState},
     };
-    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-    setenv("HOME", (folder / "home").c_str(), 1);
+    scratch.set("HOME", (folder / "home").c_str());
     const bool root = geteuid() == 0;
     const std::string record = "http://site.test/ Status: SITE OK (12/08/26 14:05:09)<BR>\n\r\n";
     for (const Row& row : rows) {
@@ -63,10 +63,7 @@ TEST(LogPlace, LogIsKeptWhereItCanBeWritten)
             fs::create_directory(app / "snlog.html");
         if (row.setup == Folder::UnderUsr)
             app = "/usr/bin";
-        if (row.xdgStateHome)
-            setenv("XDG_STATE_HOME", row.xdgStateHome, 1);
-        else
-            unsetenv("XDG_STATE_HOME");
+        scratch.set("XDG_STATE_HOME", row.xdgStateHome);
 
         const bool asNobody = root && (row.setup == Folder::ReadOnly || row.setup == Folder::ReadOnlyLog);
         ASSERT_TRUE(!asNobody || seteuid(65534) == 0);
@@ -77,14 +74,11 @@ TEST(LogPlace, LogIsKeptWhereItCanBeWritten)
         const fs::path expected = row.expected == Place::Beside ? app : state;
         EXPECT_EQ(chosen, expected.string());
         EXPECT_FALSE(PollCycle(nullptr, nullptr, chosen).record("http://site.test/", "Status: SITE OK (12/08/26 14:05:09)"));
-        EXPECT_EQ(readFile(expected / "snlog.html"), record);
+        EXPECT_EQ(logIn(expected), record);
         // Every folder the record made is the user's alone.
         for (fs::path made = state; row.expected != Place::Beside && made != folder; made = made.parent_path())
             EXPECT_EQ(fs::status(made).permissions(), fs::perms::owner_all) << made;
     }
-    setenv("HOME", savedHome.c_str(), 1);
-    unsetenv("XDG_STATE_HOME");
-    fs::remove_all(folder);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "check/page_fetcher.h"
 #include "tests/support/loopback_server.h"
 
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -47,14 +48,8 @@ TEST_F(PageFetcherTest, EmptyAnswersGiveTheEmptyText)
     EXPECT_EQ(bodyOf(server.url("/to-file")), "") << "redirect to a local file must not be followed";
 }
 
-TEST_F(PageFetcherTest, UnfetchableUrlsGiveTheEmptyText)
-{
-    EXPECT_EQ(bodyOf("http://127.0.0.1:" + std::to_string(LoopbackServer::unusedPort()) + "/"), "");
-    EXPECT_EQ(bodyOf("file:///etc/hostname"), "");
-}
-
 // Text as it lands in the URL box, pasted from elsewhere: what the server is asked for, or no
-// request at all.
+// request at all and a report of why.
 TEST_F(PageFetcherTest, UrlFormsAsTyped)
 {
     const std::string port = std::to_string(server.port());
@@ -74,21 +69,30 @@ TEST_F(PageFetcherTest, UrlFormsAsTyped)
         {site + "/page#part two", "/page"},
         {site + "/caf\xc3\xa9", "/caf%c3%a9"},
         {site + "/page?q=\xc3\xa9", "/page?q=\xc3\xa9"},
+        {"HTTP://127.0.0.1:" + port + "/page", "/page"},
+        {"http://localhost:" + port + "/page", "/page"},
         {"", noRequest},
         {"   ", noRequest},
         {"HTTP://", noRequest},
         {"127.0.0.1:" + port + "/page", noRequest}, // no scheme: never guessed
+        {"localhost:" + port + "/page", noRequest},
         {"http://127.0.0.1 :" + port + "/page", noRequest},
+        {site + "/page" + std::string(1, '\0') + "x", noRequest},
+        {"file:///etc/hostname", noRequest},
+        {"telnet://127.0.0.1:" + port + "/", noRequest},
+        {"http://127.0.0.1:" + std::to_string(LoopbackServer::unusedPort()) + "/", noRequest},
     };
     for (const auto& form : forms) {
         const std::size_t before = server.requestCount();
-        const std::string body = bodyOf(form.typed);
+        const check::Page page = check::fetchPage(form.typed);
         if (form.target.empty()) {
-            EXPECT_EQ(body, "") << form.typed;
+            EXPECT_EQ(page.body, "") << form.typed;
             EXPECT_EQ(server.requestCount(), before) << form.typed;
+            EXPECT_NE(page.report.error, CURLE_OK) << form.typed;
+            EXPECT_FALSE(page.report.message.empty()) << form.typed;
             continue;
         }
-        EXPECT_FALSE(body.empty()) << form.typed;
+        EXPECT_FALSE(page.body.empty()) << form.typed;
         EXPECT_EQ(server.requestCount(), before + 1) << form.typed;
         EXPECT_TRUE(server.lastRequestHead().starts_with("GET " + form.target + " HTTP/1.1\r\n"))
             << form.typed << " -> " << server.lastRequestHead();

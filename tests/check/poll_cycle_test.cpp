@@ -1,7 +1,7 @@
 #include "check/page_fetcher.h"
 #include "check/poll_cycle.h"
 #include "tests/support/loopback_server.h"
-#include "tests/support/read_file.h"
+#include "tests/support/scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -32,12 +32,6 @@ std::chrono::system_clock::time_point localTime(int year, int month, int day, in
 // Tests run in the "C" locale, whose short date is MM/DD/YY and long time HH:MM:SS.
 class PollCycleTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder); }
 
     // Checks `url` and records the check, as the watch does.
     Outcome checkAndRecord(const std::string& url = "http://site.test/")
@@ -46,10 +40,10 @@ protected:
         logError = cycle.record(url, outcome.status);
         return outcome;
     }
-    std::string log() const { return readFile(folder / "snlog.html"); }
+    std::string log() const { return logIn(folder); }
 
-    std::filesystem::path folder = std::filesystem::path(::testing::TempDir())
-        / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    Scratch scratch;
+    const std::filesystem::path& folder = scratch.path();
     std::string body;
     bool fetchThrows = false;
     bool clockFails = false;

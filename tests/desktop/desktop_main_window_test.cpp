@@ -8,7 +8,7 @@
 #include "tests/support/loopback_server.h"
 #include "tests/support/main_window_test_base.h"
 #include "ui/application.h"
-#include "ui/click_label.h"
+#include "ui/widgets/click_label.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -17,8 +17,8 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -209,14 +209,18 @@ void DesktopMainWindowTest::checksWhileMinimizedMarkRingAndNotify()
         const char* body;
         bool change;
     } rows[] = {{"x", true}, {"x", false}, {"", true}, {"", false}, {"x", true}};
+    const xcb_window_t id = xid(window.get());
     for (const auto& row : rows) {
+        const bool shown = !probe->iconic(id);
         minimize(window.get());
+        if (shown)
+            QCOMPARE(probe->netWmName(id), QStringLiteral("Vorn Sentrilo")); // minimizing alone changes nothing
         body = row.body;
         const qsizetype notified = notifications.calls().size();
+        QSignalSpy titles(window.get(), &QWidget::windowTitleChanged);
         window->checkNow();
         QCOMPARE(notifications.calls().size(), notified); // sent, but no answer was waited for
 
-        const xcb_window_t id = xid(window.get());
         const char* marker = *row.body ? "[Site OK]" : "[Site Down]";
         QCOMPARE(peer->takeBellCount(probe->connection()), row.change ? 1 : 0);
         if (row.change) {
@@ -225,6 +229,8 @@ void DesktopMainWindowTest::checksWhileMinimizedMarkRingAndNotify()
             // minimize sent before would be undone by it.
             QTRY_COMPARE(probe->activeWindow(), id);
             QTRY_COMPARE(probe->netWmName(id), QStringLiteral("Vorn Sentrilo"));
+            // The marker first; the restore then brings the title back.
+            QCOMPARE(titles.value(0).value(0).toString(), QString::fromLatin1(marker));
             if (haveBus) {
                 QTRY_COMPARE(notifications.calls().size(), notified + 1);
                 const NotificationStandIn::Call& call = notifications.calls().last();
@@ -249,6 +255,14 @@ void DesktopMainWindowTest::checksWhileMinimizedMarkRingAndNotify()
     // have been counted by the time the last change's call arrived.
     if (haveBus)
         QCOMPARE(notifications.calls().size(), notifiedBefore + 3);
+
+    // The user restores the window from the taskbar: the title comes back.
+    minimize(window.get());
+    window->checkNow();
+    QTRY_COMPARE(probe->netWmName(id), QStringLiteral("[Site OK]"));
+    peer->activate(id);
+    QTRY_VERIFY(!probe->iconic(id));
+    QTRY_COMPARE(probe->netWmName(id), QStringLiteral("Vorn Sentrilo"));
 }
 
 void DesktopMainWindowTest::anAlertHeldBackStillReachesTheUser()
@@ -352,7 +366,7 @@ void DesktopMainWindowTest::inputDuringACheckWaitsForIt()
     // Handled once the check is over, in the order they came: the banner's page opens, then
     // Space stops the watch.
     QTRY_COMPARE(handled, (QStringList{QStringLiteral("button"), QStringLiteral("banner"), QStringLiteral("button")}));
-    QCOMPARE(opened, QStringList{folder->path() + QStringLiteral("|http://www.yondrel.example/")});
+    QCOMPARE(opened, QStringList{folder + QStringLiteral("|http://www.yondrel.example/")});
     QCOMPARE(startStopButton()->text(), QStringLiteral("Start"));
     QCOMPARE(log().count("<BR>\n\r\n"), 1);
 }

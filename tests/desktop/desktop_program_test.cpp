@@ -1,12 +1,12 @@
 // The real program, started as a user starts it, from a folder of its own, on a private desktop
 // (see with-desktop), and driven only from outside: keys, clicks and the window manager.
 #include "tests/support/loopback_server.h"
+#include "tests/support/scratch.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -65,20 +65,22 @@ private:
     QByteArray log() const;
     QString property(const QString& window, const char* name) const;
 
-    std::unique_ptr<QTemporaryDir> folder;
+    std::unique_ptr<Scratch> scratch;
+    std::unique_ptr<QDir> folder; // the scratch's: the program, its log and a stand-in opener
     std::unique_ptr<QProcess> program;
 };
 
 void DesktopProgramTest::init()
 {
-    folder = std::make_unique<QTemporaryDir>();
+    scratch = std::make_unique<Scratch>();
+    folder = std::make_unique<QDir>(QString::fromStdString(scratch->path().string()));
     QVERIFY(QFile::copy(QStringLiteral(SENTRILO_EXECUTABLE), folder->filePath(QStringLiteral("sentrilo"))));
     QVERIFY(QFile::setPermissions(folder->filePath(QStringLiteral("sentrilo")),
         QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
     // A stand-in browser first on PATH: it writes down the environment it was given, then its
     // working folder and what it was asked to open.
-    QVERIFY(QDir(folder->path()).mkdir(QStringLiteral("bin")));
+    QVERIFY(folder->mkdir(QStringLiteral("bin")));
     QFile opener(folder->filePath(QStringLiteral("bin/xdg-open")));
     QVERIFY(opener.open(QIODevice::WriteOnly));
     opener.write("#!/bin/sh\nenv > \"$(dirname \"$0\")/opened.env.tmp\"\n"
@@ -116,8 +118,7 @@ QString DesktopProgramTest::waitForWindow() const
 
 QByteArray DesktopProgramTest::log() const
 {
-    QFile file(folder->filePath(QStringLiteral("snlog.html")));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return QByteArray::fromStdString(logIn(scratch->path()));
 }
 
 QString DesktopProgramTest::property(const QString& window, const char* name) const

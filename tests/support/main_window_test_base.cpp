@@ -2,8 +2,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,7 +10,8 @@
 
 void MainWindowTestBase::init()
 {
-    folder = std::make_unique<QTemporaryDir>();
+    scratch = std::make_unique<Scratch>();
+    folder = QString::fromStdString(scratch->path().string());
     body.clear();
     fetch = nullptr;
     fetches = 0;
@@ -25,7 +24,7 @@ void MainWindowTestBase::init()
             fetchedUrl = url;
             return fetch ? fetch(url) : check::Page(body);
         },
-        {}, [] { return std::chrono::system_clock::from_time_t(1'800'000'000); }, folder->path().toStdString(),
+        {}, [] { return std::chrono::system_clock::from_time_t(1'800'000'000); }, scratch->path().string(),
         [this](const QString& target, const QString& workingFolder) { opened << workingFolder + u'|' + target; }});
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -34,7 +33,7 @@ void MainWindowTestBase::init()
 void MainWindowTestBase::cleanup()
 {
     window.reset();
-    folder.reset();
+    scratch.reset();
 }
 
 QWidget* MainWindowTestBase::topLevel(const char* name)
@@ -76,6 +75,5 @@ void MainWindowTestBase::typeUrl(const QString& text) const
 
 QByteArray MainWindowTestBase::log() const
 {
-    QFile file(QDir(folder->path()).filePath(QStringLiteral("snlog.html")));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return QByteArray::fromStdString(logIn(scratch->path()));
 }

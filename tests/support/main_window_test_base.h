@@ -1,12 +1,12 @@
 #pragma once
 
 #include "check/poll_cycle.h"
-#include "ui/main_window.h"
+#include "tests/support/scratch.h"
+#include "ui/windows/main_window.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QWidget>
 
 #include <functional>
@@ -57,7 +57,8 @@ protected:
     // The check log's bytes, empty before the first record.
     QByteArray log() const;
 
-    std::unique_ptr<QTemporaryDir> folder;
+    std::unique_ptr<Scratch> scratch;
+    QString folder; // the scratch's, where the log goes and the opener starts
     std::unique_ptr<ui::MainWindow> window;
     // What the network answers; a test may put a fetch of its own in its place.
     std::string body;

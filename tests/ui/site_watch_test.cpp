@@ -1,16 +1,15 @@
+#include "tests/support/scratch.h"
 #include "tests/support/system_bus_standin.h"
-#include "ui/site_watch.h"
+#include "ui/watch/site_watch.h"
 
 #include <curl/curl.h>
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QScopeGuard>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -63,7 +62,7 @@ private Q_SLOTS:
 private:
     QByteArray log() const;
 
-    QTemporaryDir folder;
+    Scratch scratch;
     std::unique_ptr<SiteWatch> watch;
     std::string body;
     std::string fetched;
@@ -71,20 +70,19 @@ private:
 
 void SiteWatchTest::init()
 {
-    QFile::remove(QDir(folder.path()).filePath(QStringLiteral("snlog.html")));
+    std::filesystem::remove(scratch.path() / "snlog.html");
     body.clear();
     watch = std::make_unique<SiteWatch>(
         [this](const std::string& url, const check::InternetLimits&) {
             fetched = url;
             return check::Page(body);
         },
-        [] { return std::chrono::system_clock::from_time_t(1'800'000'000); }, folder.path().toStdString());
+        [] { return std::chrono::system_clock::from_time_t(1'800'000'000); }, scratch.path().string());
 }
 
 QByteArray SiteWatchTest::log() const
 {
-    QFile file(watch->logPath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return QByteArray::fromStdString(logIn(scratch.path()));
 }
 
 void SiteWatchTest::aCheckShowsThenAlertsThenRecords()
@@ -181,7 +179,7 @@ void SiteWatchTest::theVerdictWaitsForThisComputersNetwork()
     if (bus == u"frozen"_s)
         systemBus.freeze();
     if (bus == u"absent"_s)
-        qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + QFile::encodeName(folder.filePath(u"no-system-bus"_s)));
+        scratch.set("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + (scratch.path() / "no-system-bus").string()).c_str());
     told.clear();
     QLoggingCategory::setFilterRules(u"sentrilo.*.debug=true"_s);
     const QtMessageHandler saved = qInstallMessageHandler(tell);
@@ -204,7 +202,7 @@ void SiteWatchTest::theVerdictWaitsForThisComputersNetwork()
             report.error = now == u"refused"_s ? CURLE_COULDNT_CONNECT : CURLE_OK;
             return check::Page(report.error == CURLE_OK ? "up" : "", report);
         },
-        [] { return std::chrono::system_clock::from_time_t(1'800'000'000); }, folder.path().toStdString(), limits);
+        [] { return std::chrono::system_clock::from_time_t(1'800'000'000); }, scratch.path().string(), limits);
     QList<Status> alerts;
     Status last;
     connect(&patient, &SiteWatch::verdictChanged, this, [&](const Status& status) { alerts << status; });
